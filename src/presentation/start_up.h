@@ -1,0 +1,32 @@
+// The start-up order shared by the window program and the headless tool, less the window.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "display/surface.h"
+#include "simulation/deviate_stream.h"
+#include "simulation/disc_parameters.h"
+#include "simulation/particle_set.h"
+#include "simulation/time_step.h"
+
+namespace discsim {
+
+// Everything the run owns for its whole length; nothing here is released before the end.
+struct DiscState {
+    ParticleSet particles;
+    DiscParameters params;
+    StepConstants constants;
+    DeviateStream stream;
+};
+
+// Runs start-up after the window: the zeroed particle arrays, the parameters and their derived
+// values, the seed (from the clock when none is given), the centre marker, then the population,
+// which is the first 40,000 deviates after the seed.
+void start_disc(DiscState& state, Surface& surface, const DiscParameters& params,
+                std::optional<std::uint32_t> seed);
+
+// One step without the key poll: advance every particle, then draw the frame.
+void run_step(DiscState& state, Surface& surface);
+
+}  // namespace discsim
