@@ -17,9 +17,9 @@ struct Fixture {
 };
 
 void report(benchmark::State& bs) {
-    bs.counters["ns_per_particle_step"] = benchmark::Counter(
-        static_cast<double>(bs.iterations()) * particle_count,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    bs.counters["ns_per_particle_step"] =
+        benchmark::Counter(static_cast<double>(bs.iterations()) * particle_count,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_advance_particles(benchmark::State& bs) {

@@ -16,18 +16,20 @@ inline constexpr std::uint32_t opening_colour = 0xFF000000u;
 // pixel is written with one aligned 32-bit store, so a presentation thread reading at any time
 // never sees a half-written pixel; no lock is taken per plot.
 class Surface {
-public:
+  public:
     // Every pixel 0xFF000000, as the window is when it opens.
     Surface();
 
     // The colour word at column x, row y, exactly as last plotted.
     std::uint32_t pixel(int x, int y) const {
-        return std::atomic_ref<const std::uint32_t>(pixels_[index(x, y)]).load(std::memory_order_relaxed);
+        return std::atomic_ref<const std::uint32_t>(pixels_[index(x, y)])
+            .load(std::memory_order_relaxed);
     }
 
     // Stores the colour unchanged; the caller has checked the bounds.
     void store(int x, int y, std::uint32_t colour) {
-        std::atomic_ref<std::uint32_t>(pixels_[index(x, y)]).store(colour, std::memory_order_relaxed);
+        std::atomic_ref<std::uint32_t>(pixels_[index(x, y)])
+            .store(colour, std::memory_order_relaxed);
     }
 
     // Copies one row of pixels into dst (surface_width words) with whole-word reads.
@@ -39,7 +41,7 @@ public:
     std::uint32_t* data() { return pixels_.get(); }
     const std::uint32_t* data() const { return pixels_.get(); }
 
-private:
+  private:
     static std::size_t index(int x, int y) {
         return static_cast<std::size_t>(y) * surface_width + static_cast<std::size_t>(x);
     }

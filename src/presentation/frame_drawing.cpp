@@ -25,7 +25,8 @@ void draw_source_marker(Surface& surface, const DiscParameters& params, const St
     plot_pixel(surface, col1, row1, source_marker_colour);
 }
 
-void draw_frame(Surface& surface, ParticleSet& p, const DiscParameters& params, const StepConstants& c) {
+void draw_frame(Surface& surface, ParticleSet& p, const DiscParameters& params,
+                const StepConstants& c) {
     const std::int32_t cx = params.centre_x;
     const std::int32_t cy = params.centre_y;
     for (int i = 1; i <= p.count; ++i) {
@@ -34,7 +35,8 @@ void draw_frame(Surface& surface, ParticleSet& p, const DiscParameters& params, 
         plot_pixel(surface, old.x, old.y, erase_colour);
         const WindowPoint now = map_to_window(p.screen_x[i], p.screen_y[i], cx, cy);
         plot_pixel(surface, now.x, now.y, particle_colour);
-        if (p.source_dist[i] < highlight_radius) plot_pixel(surface, now.x, now.y, highlight_colour);
+        if (p.source_dist[i] < highlight_radius)
+            plot_pixel(surface, now.x, now.y, highlight_colour);
         p.prev_screen_x[i] = p.screen_x[i];
         p.prev_screen_y[i] = p.screen_y[i];
     }

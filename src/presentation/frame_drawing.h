@@ -35,7 +35,8 @@ inline WindowPoint map_to_window(float sx, float sy, std::int32_t centre_x, std:
 void draw_centre_marker(Surface& surface, const DiscParameters& params);
 
 // The 2 x 2 cyan marker at the source point, seen through the view tilt.
-void draw_source_marker(Surface& surface, const DiscParameters& params, const StepConstants& constants);
+void draw_source_marker(Surface& surface, const DiscParameters& params,
+                        const StepConstants& constants);
 
 // Erases, plots and highlights particles 1..count in order, remembering each drawn position in
 // prev_screen_x/y, then draws the source marker and the centre marker.

@@ -42,7 +42,9 @@ constexpr std::array<ParameterField, 14> fields{{
 }};
 }  // namespace
 
-std::span<const ParameterField> parameter_fields() { return fields; }
+std::span<const ParameterField> parameter_fields() {
+    return fields;
+}
 
 std::optional<ParameterField> find_parameter(std::string_view name) {
     for (const auto& f : fields) {

@@ -40,11 +40,13 @@ struct SourcePoint {
 };
 
 inline constexpr int particle_count = 10000;
-inline constexpr double pi_approx = 3.141592654;    // the model's pi, used in every angle formula
-inline constexpr double full_turn = 6.283185308;    // the model's 2 pi
+inline constexpr double pi_approx = 3.141592654;  // the model's pi, used in every angle formula
+inline constexpr double full_turn = 6.283185308;  // the model's 2 pi
 
 // Degrees to radians as the model does it: product first, then the quotient, in double.
-inline double degrees_to_radians(float degrees) { return static_cast<double>(degrees) * pi_approx / 180.0; }
+inline double degrees_to_radians(float degrees) {
+    return static_cast<double>(degrees) * pi_approx / 180.0;
+}
 
 // Returns cos and sin of the tilt, each rounded once to single precision.
 ViewTilt derive_view_tilt(float view_tilt_deg);
@@ -58,7 +60,7 @@ float derive_softening_sq(const DiscParameters& params);
 // One named, settable field of DiscParameters, for command lines and reports.
 struct ParameterField {
     std::string_view name;
-    float DiscParameters::*real = nullptr;          // set for single-precision fields
+    float DiscParameters::*real = nullptr;            // set for single-precision fields
     std::int32_t DiscParameters::*integer = nullptr;  // set for the integer centre fields
 };
 

@@ -15,7 +15,8 @@ void place_particle(ParticleSet& p, int k, const DiscParameters& params, double 
 
     // Node over half a turn only, [0, pi); tilt signed, [-25, +25) degrees before rounding.
     const auto node_angle = static_cast<float>(u3 * pi_approx);
-    const auto incl_angle = static_cast<float>(((2.0 * u4 - 1.0) * max_tilt_deg) * pi_approx / 180.0);
+    const auto incl_angle =
+        static_cast<float>(((2.0 * u4 - 1.0) * max_tilt_deg) * pi_approx / 180.0);
 
     p.sin_incl[k] = static_cast<float>(std::sin(static_cast<double>(incl_angle)));
     p.cos_incl[k] = static_cast<float>(std::cos(static_cast<double>(incl_angle)));

@@ -14,8 +14,8 @@ namespace discsim {
 void populate_disc(ParticleSet& particles, const DiscParameters& params, DeviateStream& stream);
 
 // Sets particle k's orbit from its four deviates: u1 radius, u2 phase, u3 node, u4 tilt.
-void place_particle(ParticleSet& particles, int k, const DiscParameters& params, double u1, double u2,
-                    double u3, double u4);
+void place_particle(ParticleSet& particles, int k, const DiscParameters& params, double u1,
+                    double u2, double u3, double u4);
 
 // kepler_k / (sqrt(r) * r), rounded once to single precision; shared with the time step.
 // 0.04618802 rad/step at r = 75 (one turn in ~136 steps), 0.005773503 at r = 300 (~1088 steps).

@@ -57,7 +57,8 @@ void advance_particles(ParticleSet& p, const DiscParameters& params, const StepC
         const double dx = sky_x - source_x;
         const double dy = sky_y - source_y;
         const double dz = height - source_height;
-        p.source_dist[k] = static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz + softening_sq));
+        p.source_dist[k] =
+            static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz + softening_sq));
 
         // Inward drift with the angular speed the phase advance used.
         p.radius[k] = static_cast<float>(radius - static_cast<double>(speed) * radius * drift_rate);

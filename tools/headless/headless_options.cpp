@@ -22,7 +22,8 @@ std::optional<float> parse_finite_float(const std::string& text) {
     const char* end = text.data() + text.size();
     // from_chars rounds the decimal text once, to the nearest float.
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
+    if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 
@@ -80,7 +81,8 @@ ParseOutcome parse_headless_options(int argc, const char* const* argv) {
     app.add_option("--steps", steps_text,
                    "steps to run (default 1000; 0 stops right after the population is drawn)");
     app.add_option("--state", options.state_path, "write the particle state as CSV to this file");
-    app.add_option("--frame", options.frame_path, "write the picture as a 1280x768 PNG to this file");
+    app.add_option("--frame", options.frame_path,
+                   "write the picture as a 1280x768 PNG to this file");
     app.add_option("--set", settings,
                    "override a model parameter, NAME=VALUE (repeatable); names: " + known_names())
         ->allow_extra_args(false);
@@ -101,7 +103,8 @@ ParseOutcome parse_headless_options(int argc, const char* const* argv) {
         const auto seed = parse_unsigned(seed_text, std::numeric_limits<std::uint32_t>::max());
         if (!seed) {
             outcome.exit_status = 2;
-            outcome.message = "--seed must be a whole number from 0 to 4294967295, got '" + seed_text + "'";
+            outcome.message =
+                "--seed must be a whole number from 0 to 4294967295, got '" + seed_text + "'";
             return outcome;
         }
         options.seed = static_cast<std::uint32_t>(*seed);
@@ -109,7 +112,8 @@ ParseOutcome parse_headless_options(int argc, const char* const* argv) {
     const auto steps = parse_unsigned(steps_text, std::numeric_limits<std::int64_t>::max());
     if (!steps) {
         outcome.exit_status = 2;
-        outcome.message = "--steps must be a whole number of steps, 0 or more, got '" + steps_text + "'";
+        outcome.message =
+            "--steps must be a whole number of steps, 0 or more, got '" + steps_text + "'";
         return outcome;
     }
     options.steps = *steps;

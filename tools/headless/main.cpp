@@ -33,8 +33,10 @@ int main(int argc, char** argv) {
     // Outputs are opened before the run, so a bad path fails at once and not after a long run.
     OutputFile state_file;
     OutputFile frame_file;
-    if (!opt.state_path.empty() && !state_file.open(opt.state_path)) return fail(state_file.error());
-    if (!opt.frame_path.empty() && !frame_file.open(opt.frame_path)) return fail(frame_file.error());
+    if (!opt.state_path.empty() && !state_file.open(opt.state_path))
+        return fail(state_file.error());
+    if (!opt.frame_path.empty() && !frame_file.open(opt.frame_path))
+        return fail(frame_file.error());
 
     auto surface = std::make_unique<Surface>();
     auto state = std::make_unique<DiscState>();
@@ -49,12 +51,14 @@ int main(int argc, char** argv) {
 
     if (!opt.state_path.empty()) {
         if (!write_state_csv(state_file.stream(), state->particles) || !state_file.commit()) {
-            return fail(state_file.error().empty() ? "cannot write " + opt.state_path : state_file.error());
+            return fail(state_file.error().empty() ? "cannot write " + opt.state_path
+                                                   : state_file.error());
         }
     }
     if (!opt.frame_path.empty()) {
         if (!write_frame_png(frame_file.stream(), *surface) || !frame_file.commit()) {
-            return fail(frame_file.error().empty() ? "cannot write " + opt.frame_path : frame_file.error());
+            return fail(frame_file.error().empty() ? "cannot write " + opt.frame_path
+                                                   : frame_file.error());
         }
     }
     return 0;
