@@ -1,7 +1,9 @@
 #include "presentation/start_up.h"
 
 #include "presentation/frame_drawing.h"
+#include "presentation/frame_drawing_fast.h"
 #include "simulation/population.h"
+#include "simulation/time_step_fast.h"
 
 namespace discsim {
 
@@ -19,6 +21,11 @@ void start_disc(DiscState& state, Surface& surface, const DiscParameters& params
 }
 
 void run_step(DiscState& state, Surface& surface) {
+    advance_particles_fast(state.particles, state.params, state.constants, state.stream);
+    draw_frame_fast(surface, state.particles, state.params, state.constants);
+}
+
+void run_step_plain(DiscState& state, Surface& surface) {
     advance_particles(state.particles, state.params, state.constants, state.stream);
     draw_frame(surface, state.particles, state.params, state.constants);
 }

@@ -26,7 +26,11 @@ struct DiscState {
 void start_disc(DiscState& state, Surface& surface, const DiscParameters& params,
                 std::optional<std::uint32_t> seed);
 
-// One step without the key poll: advance every particle, then draw the frame.
+// One step without the key poll: advance every particle, then draw the frame, each with the
+// widest vector path the processor runs (the same results as run_step_plain, bit for bit).
 void run_step(DiscState& state, Surface& surface);
+
+// The same step on the plain scalar path, the definition of the results.
+void run_step_plain(DiscState& state, Surface& surface);
 
 }  // namespace discsim

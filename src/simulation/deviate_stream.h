@@ -2,7 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <random>
+
+#include "simulation/mt19937_block.h"
 
 namespace discsim {
 
@@ -19,11 +20,18 @@ class DeviateStream {
     // The next output word times 2^-32: exact in double, 0 <= u < 1.
     double next_deviate() { return static_cast<double>(engine_()) * 0x1p-32; }
 
-    // The generator itself, for tests that compare how many words a pass consumed.
-    const std::mt19937& engine() const { return engine_; }
+    // The generator itself, for tests that compare how many words a pass consumed; it compares
+    // equal to a std::mt19937 with the same future sequence.
+    const Mt19937Block& engine() const { return engine_; }
+
+    // The vector step takes its words straight from the generator's current block.
+    Mt19937Block::Cursor word_cursor() { return engine_.cursor(); }
+
+    // Makes the generator's blocks with this vector path (tests run every path).
+    void use(InstructionSet set) { engine_.use(set); }
 
   private:
-    std::mt19937 engine_;
+    Mt19937Block engine_;
 };
 
 // The seed that seed_from_clock derives from a clock reading in seconds.

@@ -23,7 +23,7 @@ ParticleSet flat_particle(float radius, float phase, const DiscParameters& param
     return p;
 }
 
-bool same_position(const std::mt19937& engine, std::uint32_t seed, int words) {
+bool same_position(const Mt19937Block& engine, std::uint32_t seed, int words) {
     std::mt19937 reference(seed);
     reference.discard(static_cast<unsigned long long>(words));
     return engine == reference;

@@ -1,0 +1,25 @@
+// The frame drawing's vector kernel for SSE2, built with the baseline flags (every x86-64 has it).
+// Includes nothing with inline functions besides the intrinsics (see simulation/vector_kernels.h).
+#include <immintrin.h>
+#include <sleef.h>
+
+#include <cstdint>
+
+#include "presentation/frame_drawing_kernels.h"
+#include "simulation/float_rounding_guard.h"
+
+namespace discsim {
+
+namespace {
+
+#include "simulation/lanes_sse2.inl"
+
+#include "presentation/frame_drawing_kernel.inl"
+
+}  // namespace
+
+void draw_particles_sse2(const DrawKernelArgs& a) {
+    draw_particles_lanes<Lanes>(a);
+}
+
+}  // namespace discsim

@@ -1,0 +1,40 @@
+// The step's and the generator's vector kernels for AVX512, built with -mavx512f.
+// Includes nothing with inline functions besides the intrinsics (see vector_kernels.h).
+// GCC 12 warns inside its own avx512fintrin.h about the self-initialised "undefined" vectors
+// of some intrinsics (a false positive fixed in GCC 13): they concern the header, not this code.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+#include <sleef.h>
+
+#include <cstdint>
+
+#include "simulation/float_rounding_guard.h"
+#include "simulation/vector_kernels.h"
+
+namespace discsim {
+
+namespace {
+
+#include "simulation/lanes_avx512.inl"
+
+#include "simulation/mt19937_twist.inl"
+#include "simulation/time_step_kernel.inl"
+
+}  // namespace
+
+void advance_particles_avx512(const StepKernelArgs& a) {
+    advance_particles_lanes<Lanes>(a);
+}
+
+void twist_and_temper_avx512(std::uint32_t* state, std::uint32_t* words) {
+    twist_and_temper_lanes<Lanes::Words>(state, words);
+}
+
+double multiply_add_avx512(double a, double b, double c) {
+    return multiply_add_lanes<Lanes>(a, b, c);
+}
+
+}  // namespace discsim
