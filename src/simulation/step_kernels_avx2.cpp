@@ -27,6 +27,10 @@ void twist_and_temper_avx2(std::uint32_t* state, std::uint32_t* words) {
     twist_and_temper_lanes<Lanes::Words>(state, words);
 }
 
+bool rounds_alike_avx2(double d) {
+    return Lanes::rounds_alike(Lanes::splat(d)) == Lanes::all;
+}
+
 double multiply_add_avx2(double a, double b, double c) {
     return multiply_add_lanes<Lanes>(a, b, c);
 }

@@ -28,6 +28,10 @@ void twist_and_temper_sse2(std::uint32_t* state, std::uint32_t* words) {
     twist_and_temper_lanes<Lanes::Words>(state, words);
 }
 
+bool rounds_alike_sse2(double d) {
+    return Lanes::rounds_alike(Lanes::splat(d)) == Lanes::all;
+}
+
 double multiply_add_sse2(double a, double b, double c) {
     return multiply_add_lanes<Lanes>(a, b, c);
 }

@@ -126,6 +126,21 @@ void advance_particles_fast(ParticleSet& p, const DiscParameters& params, const 
     }
 }
 
+bool float_rounding_certain(InstructionSet set, double d) {
+    switch (set) {
+#if defined(DISCSIM_X86_KERNELS)
+        case InstructionSet::sse2:
+            return rounds_alike_sse2(d);
+        case InstructionSet::avx2:
+            return rounds_alike_avx2(d);
+        case InstructionSet::avx512:
+            return rounds_alike_avx512(d);
+#endif
+        default:
+            return false;
+    }
+}
+
 double multiply_add(InstructionSet set, double a, double b, double c) {
     switch (set) {
 #if defined(DISCSIM_X86_KERNELS)

@@ -19,6 +19,10 @@ void advance_particles_fast(ParticleSet& particles, const DiscParameters& params
                             const StepConstants& constants, DeviateStream& stream,
                             InstructionSet set = widest_instruction_set());
 
+// True when that path's step would round d to float in lanes: every double within 1024 ulps of d
+// rounds to the same float (float_rounding_guard.h). Plain, which has no lanes, says false.
+bool float_rounding_certain(InstructionSet set, double d);
+
 // a * b + c evaluated as the step's code on that path evaluates such a formula: a separate
 // multiply and add, never one fused multiply-add.
 double multiply_add(InstructionSet set, double a, double b, double c);

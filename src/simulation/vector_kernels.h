@@ -57,6 +57,11 @@ void twist_and_temper_sse2(std::uint32_t* state, std::uint32_t* words);
 void twist_and_temper_avx2(std::uint32_t* state, std::uint32_t* words);
 void twist_and_temper_avx512(std::uint32_t* state, std::uint32_t* words);
 
+// Whether the step's guard lets a double be rounded to float in lanes (float_rounding_guard.h).
+bool rounds_alike_sse2(double d);
+bool rounds_alike_avx2(double d);
+bool rounds_alike_avx512(double d);
+
 // a * b + c, multiplied and added lane-wise as the kernels do it: shows whether the compiler fused
 // the two into one multiply-add in the files built for that set.
 double multiply_add_sse2(double a, double b, double c);
