@@ -1,58 +1,184 @@
-// Costs of the step's parts, reported as nanoseconds per particle-step.
+// Costs of the step's parts on the plain and the fast (vector) paths, reported as nanoseconds
+// per particle-step. Each benchmark checks after timing that the path it timed gives the plain
+// result, and takes the particle count as its argument so that the compiler cannot fold it in.
 #include <benchmark/benchmark.h>
 
+#include <cstring>
 #include <memory>
+#include <random>
+#include <string>
+#include <utility>
 
 #include "presentation/frame_drawing.h"
+#include "presentation/frame_drawing_fast.h"
 #include "presentation/start_up.h"
+#include "simulation/time_step_fast.h"
 
 namespace {
 
 using namespace discsim;
 
-struct Fixture {
-    Fixture() { start_disc(*state, *surface, DiscParameters{}, 12345u); }
+// A started disc of `count` particles on its own surface; the stream's blocks on `set`'s path.
+struct Disc {
+    Disc(int count, InstructionSet set) {
+        state->particles = ParticleSet(count);
+        state->stream.use(set);
+        start_disc(*state, *surface, DiscParameters{}, 12345u);
+    }
     std::unique_ptr<Surface> surface = std::make_unique<Surface>();
     std::unique_ptr<DiscState> state = std::make_unique<DiscState>();
 };
 
+bool same_floats(const std::vector<float>& a, const std::vector<float>& b) {
+    return std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+bool same_state(const Disc& a, const Disc& b) {
+    const ParticleSet& p = a.state->particles;
+    const ParticleSet& q = b.state->particles;
+    const std::size_t words = static_cast<std::size_t>(surface_width) * surface_height;
+    return same_floats(p.radius, q.radius) && same_floats(p.phase, q.phase) &&
+           same_floats(p.angular_speed, q.angular_speed) && same_floats(p.height, q.height) &&
+           same_floats(p.orbit_x, q.orbit_x) && same_floats(p.orbit_y, q.orbit_y) &&
+           same_floats(p.sky_x, q.sky_x) && same_floats(p.sky_y, q.sky_y) &&
+           same_floats(p.screen_x, q.screen_x) && same_floats(p.screen_y, q.screen_y) &&
+           same_floats(p.source_dist, q.source_dist) &&
+           same_floats(p.prev_screen_x, q.prev_screen_x) &&
+           same_floats(p.prev_screen_y, q.prev_screen_y) &&
+           a.state->stream.engine() == b.state->stream.engine() &&
+           std::memcmp(a.surface->data(), b.surface->data(), words * sizeof(std::uint32_t)) == 0;
+}
+
+// The timed run continued for a few steps beside a copy on the plain path: any difference
+// means the timed code is not the plain step's twin.
+template <class Step>
+void verify(benchmark::State& bs, Disc& timed, Step step) {
+    const auto count = static_cast<int>(bs.range(0));
+    Disc plain(count, InstructionSet::plain);
+    *plain.state = *timed.state;
+    plain.state->stream.use(InstructionSet::plain);
+    std::memcpy(plain.surface->data(), timed.surface->data(),
+                static_cast<std::size_t>(surface_width) * surface_height * sizeof(std::uint32_t));
+    for (int i = 0; i < 20; ++i) {
+        step(timed);
+        run_step_plain(*plain.state, *plain.surface);
+    }
+    if (!same_state(timed, plain)) bs.SkipWithError("the timed path differs from the plain step");
+}
+
 void report(benchmark::State& bs) {
     bs.counters["ns_per_particle_step"] =
-        benchmark::Counter(static_cast<double>(bs.iterations()) * particle_count,
+        benchmark::Counter(static_cast<double>(bs.iterations()) * static_cast<double>(bs.range(0)),
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_advance_particles(benchmark::State& bs) {
-    Fixture f;
-    for (auto _ : bs) {
-        advance_particles(f.state->particles, f.state->params, f.state->constants, f.state->stream);
-        benchmark::ClobberMemory();
+void advance(Disc& d, InstructionSet set) {
+    DiscState& s = *d.state;
+    if (set == InstructionSet::plain) {
+        advance_particles(s.particles, s.params, s.constants, s.stream);
+    } else {
+        advance_particles_fast(s.particles, s.params, s.constants, s.stream, set);
     }
-    report(bs);
 }
-BENCHMARK(BM_advance_particles);
 
-void BM_draw_frame(benchmark::State& bs) {
-    Fixture f;
-    run_step(*f.state, *f.surface);
-    for (auto _ : bs) {
-        draw_frame(*f.surface, f.state->particles, f.state->params, f.state->constants);
-        benchmark::ClobberMemory();
+void draw(Disc& d, InstructionSet set) {
+    DiscState& s = *d.state;
+    if (set == InstructionSet::plain) {
+        draw_frame(*d.surface, s.particles, s.params, s.constants);
+    } else {
+        draw_frame_fast(*d.surface, s.particles, s.params, s.constants, set);
     }
-    report(bs);
 }
-BENCHMARK(BM_draw_frame);
 
-void BM_full_step(benchmark::State& bs) {
-    Fixture f;
+void BM_advance_particles(benchmark::State& bs, InstructionSet set) {
+    Disc d(static_cast<int>(bs.range(0)), set);
     for (auto _ : bs) {
-        run_step(*f.state, *f.surface);
+        advance(d, set);
         benchmark::ClobberMemory();
     }
     report(bs);
+    verify(bs, d, [set](Disc& x) {
+        advance(x, set);
+        draw(x, set);
+    });
 }
-BENCHMARK(BM_full_step);
+
+// Draws the same frame over and over after one step: every erase lands on the pixel its plot
+// just painted, as when the disc stands still, and the cost is the drawing's alone.
+void BM_draw_frame(benchmark::State& bs, InstructionSet set) {
+    Disc d(static_cast<int>(bs.range(0)), set);
+    advance(d, set);
+    for (auto _ : bs) {
+        draw(d, set);
+        benchmark::ClobberMemory();
+    }
+    report(bs);
+    verify(bs, d, [set](Disc& x) {
+        advance(x, set);
+        draw(x, set);
+    });
+}
+
+// Advance and draw, the particles moving as they do in a run: the step of discsim-headless.
+// (The window program's step adds one key poll; its benchmark with the display presenting
+// belongs beside this one.)
+void BM_full_step(benchmark::State& bs, InstructionSet set) {
+    Disc d(static_cast<int>(bs.range(0)), set);
+    for (auto _ : bs) {
+        advance(d, set);
+        draw(d, set);
+        benchmark::ClobberMemory();
+    }
+    report(bs);
+    verify(bs, d, [set](Disc& x) {
+        advance(x, set);
+        draw(x, set);
+    });
+}
+
+// The generator alone: one block of 624 words per iteration.
+void BM_mt19937_block(benchmark::State& bs, InstructionSet set) {
+    Mt19937Block block(1u);
+    block.use(set);
+    for (auto _ : bs) {
+        block.refill();
+        benchmark::DoNotOptimize(block.cursor().words);
+    }
+    bs.counters["ns_per_word"] =
+        benchmark::Counter(static_cast<double>(bs.iterations()) * Mt19937Block::block_size,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+// Each benchmark on plain, then on every path this processor runs, widest last ("fast" marks the
+// one run_step uses).
+void register_all() {
+    using Function = void (*)(benchmark::State&, InstructionSet);
+    const std::pair<const char*, Function> benchmarks[] = {
+        {"BM_advance_particles", BM_advance_particles},
+        {"BM_draw_frame", BM_draw_frame},
+        {"BM_full_step", BM_full_step},
+        {"BM_mt19937_block", BM_mt19937_block},
+    };
+    for (const auto& [name, function] : benchmarks) {
+        for (const InstructionSet set : runnable_instruction_sets()) {
+            const std::string path(instruction_set_name(set));
+            const std::string suffix = set == InstructionSet::plain      ? "plain"
+                                       : set == widest_instruction_set() ? "fast_" + path
+                                                                         : "vector_" + path;
+            auto* b = benchmark::RegisterBenchmark((std::string(name) + "/" + suffix).c_str(),
+                                                   function, set);
+            if (function != BM_mt19937_block) b->Arg(particle_count);
+        }
+    }
+}
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    register_all();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

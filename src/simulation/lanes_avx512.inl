@@ -52,16 +52,15 @@ struct Lanes {
     // Lanes whose rounding to float no nearby double can change (see rounding_margin).
     static unsigned rounds_alike(D x) {
         const __m512i bits = _mm512_castpd_si512(x);
-        const __m512i exponent =
-            _mm512_and_epi64(_mm512_srli_epi64(bits, 52), _mm512_set1_epi64(0x7FF));
-        const __m512i in_range =
-            _mm512_sub_epi64(exponent, _mm512_set1_epi64(lowest_safe_exponent));
-        const __m512i dropped = _mm512_and_epi64(bits, _mm512_set1_epi64(dropped_bits_mask));
-        const __m512i from_mid =
-            _mm512_add_epi64(_mm512_sub_epi64(dropped, _mm512_set1_epi64(dropped_midpoint)),
-                             _mm512_set1_epi64(rounding_margin));
-        return _mm512_cmple_epu64_mask(in_range, _mm512_set1_epi64(safe_exponent_span)) &
-               _mm512_cmpgt_epu64_mask(from_mid, _mm512_set1_epi64(2 * rounding_margin));
+        const __m512i exponent = _mm512_and_epi64(bits, _mm512_set1_epi64(0x7FF0000000000000));
+        const __mmask8 normal = _mm512_cmple_epu64_mask(
+            _mm512_sub_epi64(exponent, _mm512_set1_epi64(std::int64_t{lowest_safe_exponent} << 52)),
+            _mm512_set1_epi64(std::int64_t{safe_exponent_span} << 52));
+        // How far the dropped bits lie past midpoint - M, modulo 2^29: within 2M is too close.
+        const __m512i past = _mm512_and_epi64(
+            _mm512_sub_epi64(bits, _mm512_set1_epi64(dropped_midpoint - rounding_margin)),
+            _mm512_set1_epi64(dropped_bits_mask));
+        return _mm512_mask_cmpgt_epu64_mask(normal, past, _mm512_set1_epi64(2 * rounding_margin));
     }
 
     // Eight output words, each times 2^-32.

@@ -86,6 +86,13 @@ ParseOutcome parse_headless_options(int argc, const char* const* argv) {
     app.add_option("--set", settings,
                    "override a model parameter, NAME=VALUE (repeatable); names: " + known_names())
         ->allow_extra_args(false);
+    app.add_flag("--bench", options.bench,
+                 "instead of a run, time the plain and the fast step side by side for about "
+                 "3 seconds and print their steps per second, their ratio and whether their "
+                 "results were identical (takes --seed and --set)")
+        ->excludes("--steps")
+        ->excludes("--state")
+        ->excludes("--frame");
 
     ParseOutcome outcome;
     try {

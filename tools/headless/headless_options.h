@@ -16,6 +16,7 @@ struct HeadlessOptions {
     std::string state_path;  // empty: not written
     std::string frame_path;  // empty: not written
     DiscParameters params;   // the shipped values with every --set applied
+    bool bench = false;      // measure the plain and the fast step instead of a run
 };
 
 // What parsing decided: run with options, or stop with an exit status after printing.

@@ -7,6 +7,7 @@
 #include "headless/headless_options.h"
 #include "headless/output_file.h"
 #include "headless/progress_bar.h"
+#include "headless/step_comparison.h"
 #include "presentation/start_up.h"
 
 namespace {
@@ -29,6 +30,13 @@ int main(int argc, char** argv) {
         return fail(parsed.message);
     }
     const HeadlessOptions& opt = *parsed.options;
+
+    if (opt.bench) {
+        const StepComparison c = compare_steps(opt.params, opt.seed, 3.0);
+        print_comparison(stdout, c);
+        if (!c.identical) return fail("the fast step's results differ from the plain step's");
+        return 0;
+    }
 
     // Outputs are opened before the run, so a bad path fails at once and not after a long run.
     OutputFile state_file;
