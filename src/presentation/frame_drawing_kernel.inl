@@ -1,38 +1,50 @@
-// The particle pass of the frame drawing in vector lanes: the window coordinates and pixel indices
-// of a block of Lanes::width particles at once, then the stores one particle after another, erase,
-// plot and highlight, so that a later particle's plot or erase lands on top of an earlier one's
-// exactly as in the plain pass. Included inside an anonymous namespace by each
-// frame_drawing_<set>.cpp after its Lanes.
+// The particle pass of the frame drawing in vector lanes: the pixels of a block of Lanes::width
+// particles at once, then the stores one particle after another, erase, plot and highlight, so
+// that a later particle's plot or erase lands on top of an earlier one's exactly as in the plain
+// pass. Included inside an anonymous namespace by each frame_drawing_<set>.cpp after its Lanes.
 //
-// Pixel rounding: plot_pixel takes the nearest integer, halves away from zero, and keeps indices
-// 0..limit-1. For a float v that is the same as: v + 0.5 (exact in double wherever it matters)
-// lies strictly between 0 and limit, and the index is its truncation.
+// The pixels are those of the plain pass, worked out in single precision:
+// - Column. X = sx + centre_x, evaluated in double and rounded to float, is the float sum of sx
+//   and centre_x itself whenever centre_x is a float: double carries more than twice float's 24
+//   bits (53 >= 2 * 24 + 2), so rounding a sum of two floats first to double, then to float, gives
+//   the correctly rounded float sum.
+// - Row. Y = (768 - sy) - centre_y in double, rounded to float, is (768 - centre_y) - sy rounded
+//   once whenever 768 - sy is exact in double, which it is for every |sy| from 2^-20 to 2^40;
+//   that is again the float difference of sy and the float 768 - centre_y. Below 2^-20 both
+//   round to within a float spacing of the integer 768 - centre_y, far from the half-integers
+//   where the row changes (or far off the window); beyond 2^40 both are far off the window.
+// - Rounding. plot_pixel takes the nearest integer, halves away from zero, and keeps 0..limit-1:
+//   for a float v that is v > -0.5 and v < limit - 0.5, and then the truncation of v plus one
+//   where v's (exact) fraction is a half or more.
+// Where centre_x or 768 - centre_y is not a float the frame is drawn plainly.
 
 // The same relaxed single-word store as Surface::store, so a reader never sees half a pixel.
 void store_pixel(std::uint32_t* pixel, std::uint32_t colour) {
     __atomic_store_n(pixel, colour, __ATOMIC_RELAXED);
 }
 
+// True when x converts to float and back unchanged.
+bool is_float(double x) {
+    return static_cast<double>(static_cast<float>(x)) == x;
+}
+
 template <class L>
 void draw_particles_lanes(const DrawKernelArgs& a) {
-    using D = typename L::D;
+    using F = typename L::F;
     constexpr int w = L::width;
-    const D centre_x = L::splat(a.centre_x);
-    const D centre_y = L::splat(a.centre_y);
-    const D flip = L::splat(a.flip);
-    const D half = L::splat(0.5);
-    const D zero = L::splat(0.0);
-    const D width = L::splat(a.width);
-    const D height = L::splat(a.height);
-    const D highlight_radius = L::splat(a.highlight_radius);
-    // X = sx + centre_x and Y = 768 - sy - centre_y, each rounded once to float, plus the half.
-    const auto column = [&](const float* sx) {
-        return L::add(L::widen(L::narrow(L::add(L::load(sx), centre_x))), half);
-    };
-    const auto row = [&](const float* sy) {
-        return L::add(L::widen(L::narrow(L::sub(L::sub(flip, L::load(sy)), centre_y))), half);
-    };
-    const auto inside = [&](D v, D limit) { return L::gt(v, zero) & L::lt(v, limit); };
+    const double row_offset = a.flip - a.centre_y;
+    const int end = a.count + 1;
+    if (!is_float(a.centre_x) || !is_float(row_offset)) {
+        draw_particles_plain(a, 1, end);
+        return;
+    }
+    const F centre_x = L::splat_f(static_cast<float>(a.centre_x));
+    const F flipped_centre_y = L::splat_f(static_cast<float>(row_offset));
+    const F low = L::splat_f(-0.5f);
+    const F right = L::splat_f(static_cast<float>(a.width) - 0.5f);
+    const F bottom = L::splat_f(static_cast<float>(a.height) - 0.5f);
+    const F highlight_radius = L::splat_f(static_cast<float>(a.highlight_radius));
+    const auto inside = [&](F v, F limit) { return L::gt_f(v, low) & L::lt_f(v, limit); };
     // Copies, so that the compiler need not reload them after every pixel store.
     std::uint32_t* const pixels = a.pixels;
     const std::uint32_t erase = a.erase_colour;
@@ -40,22 +52,21 @@ void draw_particles_lanes(const DrawKernelArgs& a) {
     const std::uint32_t red_to_white = a.particle_colour ^ a.highlight_colour;
     std::int32_t old_index[w];
     std::int32_t new_index[w];
-    const int end = a.count + 1;
     int k = 1;
     for (; k + w <= end; k += w) {
-        const D old_x = column(a.prev_screen_x + k);
-        const D old_y = row(a.prev_screen_y + k);
-        const D new_x = column(a.screen_x + k);
-        const D new_y = row(a.screen_y + k);
-        const unsigned on_window = inside(old_x, width) & inside(old_y, height) &
-                                   inside(new_x, width) & inside(new_y, height);
+        const F old_x = L::add_f(L::load_f(a.prev_screen_x + k), centre_x);
+        const F old_y = L::sub_f(flipped_centre_y, L::load_f(a.prev_screen_y + k));
+        const F new_x = L::add_f(L::load_f(a.screen_x + k), centre_x);
+        const F new_y = L::sub_f(flipped_centre_y, L::load_f(a.screen_y + k));
+        const unsigned on_window = inside(old_x, right) & inside(old_y, bottom) &
+                                   inside(new_x, right) & inside(new_y, bottom);
         if (on_window != L::all) {
             draw_particles_plain(a, k, k + w);
             continue;
         }
         L::pixel_indices(old_index, old_x, old_y, a.width);
         L::pixel_indices(new_index, new_x, new_y, a.width);
-        const unsigned lit = L::lt(L::load(a.source_dist + k), highlight_radius);
+        const unsigned lit = L::lt_f(L::load_f(a.source_dist + k), highlight_radius);
         // Most blocks have no particle near the source: erase and plot only. Elsewhere each
         // particle's third store is white when lit, else red once more, which leaves the pixel
         // as it is: the same stores either way, and no branch per particle to mispredict.

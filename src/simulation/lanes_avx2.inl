@@ -76,12 +76,30 @@ struct Lanes {
         return _mm256_mul_pd(v, splat(0x1p-32));
     }
 
-    // row * width + column per lane, from coordinates already shifted by a half and checked to
-    // lie on the window: the truncations are the indices.
-    static void pixel_indices(std::int32_t* out, D column, D row, std::int32_t width) {
-        const __m128i c = _mm256_cvttpd_epi32(column);
-        const __m128i r = _mm256_cvttpd_epi32(row);
-        const __m128i index = _mm_add_epi32(_mm_mullo_epi32(r, _mm_set1_epi32(width)), c);
+    // Single-precision lanes, for the pixel arithmetic: the same 4 lanes as the doubles.
+    static F splat_f(float x) { return _mm_set1_ps(x); }
+    static F add_f(F a, F b) { return _mm_add_ps(a, b); }
+    static F sub_f(F a, F b) { return _mm_sub_ps(a, b); }
+    static unsigned gt_f(F a, F b) {
+        return static_cast<unsigned>(_mm_movemask_ps(_mm_cmp_ps(a, b, _CMP_GT_OQ)));
+    }
+    static unsigned lt_f(F a, F b) {
+        return static_cast<unsigned>(_mm_movemask_ps(_mm_cmp_ps(a, b, _CMP_LT_OQ)));
+    }
+
+    // The nearest integer, halves away from zero, of coordinates already checked to lie within
+    // (-0.5, 2^23): the truncation, plus one where the (exact) fraction is a half or more.
+    static __m128i nearest(F v) {
+        const __m128i whole = _mm_cvttps_epi32(v);
+        const F fraction = _mm_sub_ps(v, _mm_cvtepi32_ps(whole));
+        const __m128i up = _mm_castps_si128(_mm_cmp_ps(fraction, splat_f(0.5f), _CMP_GE_OQ));
+        return _mm_sub_epi32(whole, up);
+    }
+
+    // row * width + column per lane, from window coordinates checked to lie on the window.
+    static void pixel_indices(std::int32_t* out, F x, F y, std::int32_t width) {
+        const __m128i index =
+            _mm_add_epi32(_mm_mullo_epi32(nearest(y), _mm_set1_epi32(width)), nearest(x));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), index);
     }
 

@@ -69,12 +69,30 @@ struct Lanes {
         return _mm512_mul_pd(_mm512_cvtepu32_pd(words), splat(0x1p-32));
     }
 
-    // row * width + column per lane, from coordinates already shifted by a half and checked to
-    // lie on the window: the truncations are the indices.
-    static void pixel_indices(std::int32_t* out, D column, D row, std::int32_t width) {
-        const __m256i c = _mm512_cvttpd_epi32(column);
-        const __m256i r = _mm512_cvttpd_epi32(row);
-        const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(r, _mm256_set1_epi32(width)), c);
+    // Single-precision lanes, for the pixel arithmetic: the same 8 lanes as the doubles.
+    static F splat_f(float x) { return _mm256_set1_ps(x); }
+    static F add_f(F a, F b) { return _mm256_add_ps(a, b); }
+    static F sub_f(F a, F b) { return _mm256_sub_ps(a, b); }
+    static unsigned gt_f(F a, F b) {
+        return static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(a, b, _CMP_GT_OQ)));
+    }
+    static unsigned lt_f(F a, F b) {
+        return static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(a, b, _CMP_LT_OQ)));
+    }
+
+    // The nearest integer, halves away from zero, of coordinates already checked to lie within
+    // (-0.5, 2^23): the truncation, plus one where the (exact) fraction is a half or more.
+    static __m256i nearest(F v) {
+        const __m256i whole = _mm256_cvttps_epi32(v);
+        const F fraction = _mm256_sub_ps(v, _mm256_cvtepi32_ps(whole));
+        const __m256i up = _mm256_castps_si256(_mm256_cmp_ps(fraction, splat_f(0.5f), _CMP_GE_OQ));
+        return _mm256_sub_epi32(whole, up);
+    }
+
+    // row * width + column per lane, from window coordinates checked to lie on the window.
+    static void pixel_indices(std::int32_t* out, F x, F y, std::int32_t width) {
+        const __m256i index =
+            _mm256_add_epi32(_mm256_mullo_epi32(nearest(y), _mm256_set1_epi32(width)), nearest(x));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), index);
     }
 

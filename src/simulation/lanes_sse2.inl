@@ -80,15 +80,36 @@ struct Lanes {
         return _mm_mul_pd(v, splat(0x1p-32));
     }
 
-    // row * width + column per lane, from coordinates already shifted by a half and checked to
-    // lie on the window: the truncations are the indices (SSE2 has no 32-bit lane multiply).
-    static void pixel_indices(std::int32_t* out, D column, D row, std::int32_t width) {
-        std::int32_t c[4];
-        std::int32_t r[4];
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(c), _mm_cvttpd_epi32(column));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(r), _mm_cvttpd_epi32(row));
-        out[0] = r[0] * width + c[0];
-        out[1] = r[1] * width + c[1];
+    // Single-precision lanes, for the pixel arithmetic: the same 2 lanes as the doubles, in the
+    // low half of a vector.
+    static F splat_f(float x) { return _mm_set1_ps(x); }
+    static F add_f(F a, F b) { return _mm_add_ps(a, b); }
+    static F sub_f(F a, F b) { return _mm_sub_ps(a, b); }
+    static unsigned gt_f(F a, F b) {
+        return static_cast<unsigned>(_mm_movemask_ps(_mm_cmpgt_ps(a, b))) & all;
+    }
+    static unsigned lt_f(F a, F b) {
+        return static_cast<unsigned>(_mm_movemask_ps(_mm_cmplt_ps(a, b))) & all;
+    }
+
+    // The nearest integer, halves away from zero, of coordinates already checked to lie within
+    // (-0.5, 2^23): the truncation, plus one where the (exact) fraction is a half or more.
+    static __m128i nearest(F v) {
+        const __m128i whole = _mm_cvttps_epi32(v);
+        const F fraction = _mm_sub_ps(v, _mm_cvtepi32_ps(whole));
+        const __m128i up = _mm_castps_si128(_mm_cmpge_ps(fraction, splat_f(0.5f)));
+        return _mm_sub_epi32(whole, up);
+    }
+
+    // row * width + column per lane, from window coordinates checked to lie on the window
+    // (SSE2 has no 32-bit lane multiply).
+    static void pixel_indices(std::int32_t* out, F x, F y, std::int32_t width) {
+        std::int32_t column[4];
+        std::int32_t row[4];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(column), nearest(x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row), nearest(y));
+        out[0] = row[0] * width + column[0];
+        out[1] = row[1] * width + column[1];
     }
 
     // Four 32-bit words, for the generator.

@@ -323,44 +323,69 @@ TEST(FastPath, RunStepMatchesThePlainStep) {
 
 // Hand-placed particles on the edges of the pixel rounding, in blocks that lie wholly on the
 // window (drawn in lanes) and blocks with a point off it (drawn plainly), with shared pixels so
-// that the order of the stores shows.
+// that the order of the stores shows, for several centres: the lanes work the window
+// coordinates out in single precision and must land on the plain pass's pixels.
 TEST(FastDrawing, SameAsPlainOnTheEdgesOfThePixelRounding) {
-    // Offsets from the centre (640, 384) whose window coordinates fall just inside or just
-    // outside the window or a half: -640.4 gives X = -0.4 (column 0), -640.5 gives X = -0.5
-    // (dropped), 0.49999997 rounds to X = 640.5 (column 641); 384.49 gives Y = -0.49 (row 0).
-    const float on_x[] = {-640.4f, -0.5f, 0.0f, 0.49999997f, 0.5f, 639.49f, 12.0f};
-    const float off_x[] = {-640.5f, 639.5f, nan_f, inf_f};
-    const float on_y[] = {384.49f, -383.49f, 0.0f, 0.5f, 12.0f};
-    const float off_y[] = {384.5f, -383.5f, nan_f, -inf_f};
+    struct Centre {
+        std::int32_t x, y;
+    };
+    // The shipped centre; the window's corners; a row offset 768 - y of 0 and 1, where tiny
+    // offsets meet the rounding; and centres that are not floats (drawn plainly).
+    const Centre centres[] = {{640, 384}, {0, 768},        {1279, 0},       {3, 767},
+                              {-5, 1000}, {16777217, 384}, {640, -16776449}};
+    const float tiny[] = {0.0f,       -0.0f,           1.0e-30f,         -1.0e-30f, 0x1.000002p-21f,
+                          0x1.8p-24f, 0x1.000002p-25f, -0x1.000002p-25f, 1.0e-45f};
+    std::mt19937 pick(5u);
+    const auto any = [&pick](const auto& values) { return values[pick() % std::size(values)]; };
     const float dists[] = {60.0f, std::nextafter(60.0f, 0.0f), 0.0f, nan_f, 100.0f};
-    const DiscParameters params;
-    const StepConstants constants = derive_step_constants(params);
     const int count = 203;
-    for (const InstructionSet set : vector_paths()) {
-        SCOPED_TRACE(instruction_set_name(set));
-        ParticleSet plain(count);
-        auto plain_surface = std::make_unique<Surface>();
-        auto fast_surface = std::make_unique<Surface>();
-        std::mt19937 pick(5u);
-        const auto any = [&pick](const auto& values) { return values[pick() % std::size(values)]; };
-        for (int frame = 0; frame < 50; ++frame) {
-            for (int k = 1; k <= count; ++k) {
-                // Mostly on the window, so that most blocks are drawn in lanes.
-                const bool off = pick() % 16 == 0;
-                plain.screen_x[k] = off && pick() % 2 == 0 ? any(off_x) : any(on_x);
-                plain.screen_y[k] = off && pick() % 2 == 0 ? any(off_y) : any(on_y);
-                if (k > 1 && pick() % 4 == 0) {  // a pixel shared with an earlier particle
-                    const int j = 1 + static_cast<int>(pick() % static_cast<unsigned>(k - 1));
-                    plain.screen_x[k] = plain.screen_x[j];
-                    plain.screen_y[k] = plain.screen_y[j];
+    for (const Centre& centre : centres) {
+        DiscParameters params;
+        params.centre_x = centre.x;
+        params.centre_y = centre.y;
+        const StepConstants constants = derive_step_constants(params);
+        // Offsets whose window coordinates fall just inside or outside the window or a half:
+        // for the shipped centre -640.4 gives X = -0.4 (column 0), -640.5 gives X = -0.5
+        // (dropped), 0.49999997 rounds to X = 640.5 (column 641), 384.49 gives Y = -0.49 (row 0).
+        const auto cx = static_cast<float>(centre.x);
+        const auto cy = static_cast<float>(768 - centre.y);
+        // Halves with a little over or under, which a rounding in the wrong place moves across.
+        const float near_half[] = {0.5f + 0x1p-20f,   0.5f - 0x1p-20f,   -0.5f + 0x1p-20f,
+                                   100.5f + 0x1p-17f, 100.5f - 0x1p-17f, -99.5f - 0x1p-17f};
+        const float on_x[] = {-cx - 0.4f, -cx + 1279.49f, 0.49999997f, 0.5f,
+                              12.0f,      -cx + 0.5f,     -cx + 639.5f};
+        const float off_x[] = {-cx - 0.5f, -cx + 1279.5f, nan_f, inf_f, 1.0e20f, 0x1p41f};
+        const float on_y[] = {cy + 0.49f, cy - 767.49f, 0.5f, 12.0f, cy - 0.5f, cy - 383.5f};
+        const float off_y[] = {cy + 0.5f, cy - 767.5f, nan_f, -inf_f, -1.0e20f, -0x1p41f};
+        for (const InstructionSet set : vector_paths()) {
+            SCOPED_TRACE(std::string(instruction_set_name(set)) + ", centre " +
+                         std::to_string(centre.x) + ", " + std::to_string(centre.y));
+            ParticleSet plain(count);
+            auto plain_surface = std::make_unique<Surface>();
+            auto fast_surface = std::make_unique<Surface>();
+            for (int frame = 0; frame < 40; ++frame) {
+                for (int k = 1; k <= count; ++k) {
+                    // Mostly on the window, so that most blocks are drawn in lanes.
+                    const bool off = pick() % 16 == 0;
+                    plain.screen_x[k] = off && pick() % 2 == 0 ? any(off_x) : any(on_x);
+                    plain.screen_y[k] = off && pick() % 2 == 0 ? any(off_y) : any(on_y);
+                    if (pick() % 8 == 0) plain.screen_x[k] = any(tiny);
+                    if (pick() % 8 == 0) plain.screen_y[k] = any(tiny);
+                    if (pick() % 8 == 0) plain.screen_x[k] = any(near_half);
+                    if (pick() % 8 == 0) plain.screen_y[k] = any(near_half);
+                    if (k > 1 && pick() % 4 == 0) {  // a pixel shared with an earlier particle
+                        const int j = 1 + static_cast<int>(pick() % static_cast<unsigned>(k - 1));
+                        plain.screen_x[k] = plain.screen_x[j];
+                        plain.screen_y[k] = plain.screen_y[j];
+                    }
+                    plain.source_dist[k] = any(dists);
                 }
-                plain.source_dist[k] = any(dists);
+                ParticleSet fast = plain;
+                draw_frame(*plain_surface, plain, params, constants);
+                draw_frame_fast(*fast_surface, fast, params, constants, set);
+                ASSERT_EQ(first_difference(plain, fast), "") << "frame " << frame;
+                ASSERT_TRUE(same_surface(*plain_surface, *fast_surface)) << "frame " << frame;
             }
-            ParticleSet fast = plain;
-            draw_frame(*plain_surface, plain, params, constants);
-            draw_frame_fast(*fast_surface, fast, params, constants, set);
-            ASSERT_EQ(first_difference(plain, fast), "") << "frame " << frame;
-            ASSERT_TRUE(same_surface(*plain_surface, *fast_surface)) << "frame " << frame;
         }
     }
 }
