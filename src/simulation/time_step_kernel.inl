@@ -47,7 +47,6 @@ struct StepBlock {
           expansion_rate(L::splat(args.expansion_rate)),
           kepler_k(L::splat(args.kepler_k)),
           full_turn(L::splat(args.full_turn)),
-          max_phase(L::splat(max_lane_phase)),
           min_phase(L::splat(-max_lane_phase)),
           // With no spread, (u - 0.5) * r_min * 0 + r_min is r_min itself for every deviate
           // (the product is a signed zero while r_min is finite): the deviates are still taken,
@@ -64,7 +63,9 @@ struct StepBlock {
         bool in_lanes;  // false: the phase needs a wrap the lanes cannot do, or lies out of range
     };
     void turn(int k, Turned& t) const {
-        F phase_f = L::narrow(L::add(L::load(phase + k), L::load(angular_speed + k)));
+        // phase + speed in double, rounded to float, is the float sum itself: double carries more
+        // than twice float's precision (53 >= 2 * 24 + 2), so the double rounding changes nothing.
+        F phase_f = L::add_f(L::load_f(phase + k), L::load_f(angular_speed + k));
         D p = L::widen(phase_f);
         t.in_lanes = true;
         // About one block in fifty has a particle completing a turn.
@@ -76,14 +77,15 @@ struct StepBlock {
             p = L::wrap(p, full_turn);
             phase_f = L::narrow(p);
         }
-        t.in_lanes = (L::lt(p, max_phase) & L::gt(p, min_phase)) == L::all;
+        // Below a full turn now (or NaN, which fails here too); SLEEF is exact enough far beyond.
+        t.in_lanes = L::gt(p, min_phase) == L::all;
         t.phase_f = phase_f;
         L::sincos(p, t.s, t.c);
     }
 
     // The rest of the orbit step, position to inward drift; false (and nothing stored) when a
     // rounding is not provably the plain one.
-    bool place(int k, F radius_before, const Turned& t) const {
+    bool place(int k, F radius_before, const Turned& t, F& radius_after) const {
         if (!t.in_lanes) return false;
         const D r = L::widen(radius_before);
         const D sr = L::mul(t.s, r);
@@ -123,17 +125,18 @@ struct StepBlock {
         L::store(source_dist + k, L::sqrt(sum));
 
         const D speed = L::load(angular_speed + k);
-        L::store(radius + k, L::sub(r, L::mul(L::mul(speed, r), drift_rate)));
+        radius_after = L::narrow(L::sub(r, L::mul(L::mul(speed, r), drift_rate)));
+        L::store_f(radius + k, radius_after);
         return true;
     }
 
-    // Threshold to angular speed for particles k..k+width-1; false (and nothing taken or stored)
+    // Threshold to angular speed for particles k..k+width-1, whose radii after the drift are
+    // radius_f; false (and nothing taken or stored)
     // when a particle respawns, which takes a second deviate and so shifts every later one, or
     // when the current block of generator words runs out.
-    bool settle_radii(int k, F radius_before) const {
+    bool settle_radii(int k, F radius_before, F radius_f) const {
         const int next = *next_word;
         if (next > mt_block_words - L::width) return false;
-        F radius_f = L::load_f(radius + k);
         D r = L::widen(radius_f);
         D threshold = r_min;
         if (!fixed_threshold) {
@@ -178,7 +181,7 @@ struct StepBlock {
     int* const next_word;
     const D cos_view, sin_view, source_x, source_y, source_height, softening_sq;
     const D r_min, drift_rate, respawn_spread, expansion_rate, kepler_k, full_turn;
-    const D max_phase, min_phase;
+    const D min_phase;
     const bool fixed_threshold;
     const bool expands;
 };
@@ -199,9 +202,13 @@ void advance_particles_lanes(const StepKernelArgs& a) {
         for (int b = 0; b < blocks; ++b) {
             const int first = k + b * w;
             const typename L::F radius_before = L::load_f(a.radius + first);
-            if (!block.place(first, radius_before, turned[b]))
+            typename L::F radius_after;
+            if (!block.place(first, radius_before, turned[b], radius_after)) {
                 advance_orbits_plain(a, first, first + w);
-            if (!block.settle_radii(first, radius_before)) settle_radii_plain(a, first, first + w);
+                radius_after = L::load_f(a.radius + first);
+            }
+            if (!block.settle_radii(first, radius_before, radius_after))
+                settle_radii_plain(a, first, first + w);
         }
     }
     if (k < end) {
