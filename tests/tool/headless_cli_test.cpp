@@ -138,10 +138,27 @@ TEST_F(HeadlessTool, AnUnwritableOutputLeavesNoOtherOutput) {
     }
 }
 
+TEST_F(HeadlessTool, BenchComparesThePlainAndTheFastStep) {
+    const Outcome r = run("--bench --seed 6 --set drift_rate=0.01");
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* line : {"plain:", "fast (", "steps/s", "ns per particle-step",
+                             "fast / plain:", "identical:     yes"}) {
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
+    }
+    for (const char* args :
+         {"--bench --steps 5", "--bench --frame f.png", "--bench --state s.csv"}) {
+        const Outcome bad = run(args);
+        EXPECT_EQ(bad.status, 2) << args;
+        EXPECT_NE(bad.err.find("--bench"), std::string::npos) << args << ": " << bad.err;
+        EXPECT_FALSE(fs::exists(dir / "f.png"));
+        EXPECT_FALSE(fs::exists(dir / "s.csv"));
+    }
+}
+
 TEST_F(HeadlessTool, HelpListsTheOptions) {
     const Outcome r = run("--help");
     EXPECT_EQ(r.status, 0);
-    for (const char* option : {"--seed", "--steps", "--state", "--frame", "--set"}) {
+    for (const char* option : {"--seed", "--steps", "--state", "--frame", "--set", "--bench"}) {
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
     }
 }
