@@ -149,6 +149,18 @@ void BM_mt19937_block(benchmark::State& bs, InstructionSet set) {
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
+// std::mt19937 word by word, for comparison with the block generator.
+void BM_std_mt19937(benchmark::State& bs) {
+    std::mt19937 engine(1u);
+    for (auto _ : bs) {
+        for (int i = 0; i < Mt19937Block::block_size; ++i)
+            benchmark::DoNotOptimize(engine());
+    }
+    bs.counters["ns_per_word"] =
+        benchmark::Counter(static_cast<double>(bs.iterations()) * Mt19937Block::block_size,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 // Each benchmark on plain, then on every path this processor runs, widest last ("fast" marks the
 // one run_step uses).
 void register_all() {
@@ -170,6 +182,7 @@ void register_all() {
             if (function != BM_mt19937_block) b->Arg(particle_count);
         }
     }
+    benchmark::RegisterBenchmark("BM_std_mt19937", BM_std_mt19937);
 }
 
 }  // namespace
