@@ -22,6 +22,7 @@ void draw_particles_plain(const DrawKernelArgs& a, int first, int end) {
     }
 }
 
+#if defined(DISCSIM_X86_KERNELS)
 namespace {
 
 DrawKernelArgs kernel_args(Surface& surface, ParticleSet& p, const DiscParameters& params) {
@@ -47,6 +48,7 @@ DrawKernelArgs kernel_args(Surface& surface, ParticleSet& p, const DiscParameter
 }
 
 }  // namespace
+#endif
 
 void draw_frame_fast(Surface& surface, ParticleSet& p, const DiscParameters& params,
                      const StepConstants& c, InstructionSet set) {

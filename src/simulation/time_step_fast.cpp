@@ -67,6 +67,7 @@ void settle_radii_plain(const StepKernelArgs& a, int first, int end) {
     }
 }
 
+#if defined(DISCSIM_X86_KERNELS)
 namespace {
 
 StepKernelArgs kernel_args(ParticleSet& p, const DiscParameters& params, const StepConstants& c,
@@ -109,6 +110,7 @@ StepKernelArgs kernel_args(ParticleSet& p, const DiscParameters& params, const S
 }
 
 }  // namespace
+#endif
 
 void advance_particles_fast(ParticleSet& p, const DiscParameters& params, const StepConstants& c,
                             DeviateStream& stream, InstructionSet set) {
@@ -126,7 +128,7 @@ void advance_particles_fast(ParticleSet& p, const DiscParameters& params, const 
     }
 }
 
-bool float_rounding_certain(InstructionSet set, double d) {
+bool float_rounding_certain(InstructionSet set, [[maybe_unused]] double d) {
     switch (set) {
 #if defined(DISCSIM_X86_KERNELS)
         case InstructionSet::sse2:
