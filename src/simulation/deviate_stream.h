@@ -24,8 +24,10 @@ class DeviateStream {
     // equal to a std::mt19937 with the same future sequence.
     const Mt19937Block& engine() const { return engine_; }
 
-    // The vector step takes its words straight from the generator's current block.
+    // The vector step takes its words straight from the generator's current block, and makes
+    // the next block current once it has taken them all.
     Mt19937Block::Cursor word_cursor() { return engine_.cursor(); }
+    void refill() { engine_.refill(); }
 
     // Makes the generator's blocks with this vector path (tests run every path).
     void use(InstructionSet set) { engine_.use(set); }

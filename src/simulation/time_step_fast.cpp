@@ -67,6 +67,10 @@ void settle_radii_plain(const StepKernelArgs& a, int first, int end) {
     }
 }
 
+void next_block(DeviateStream& stream) {
+    stream.refill();
+}
+
 #if defined(DISCSIM_X86_KERNELS)
 namespace {
 

@@ -35,6 +35,7 @@ struct StepBlock {
           source_dist(args.source_dist),
           words(args.words),
           next_word(args.next_word),
+          stream(args.stream),
           cos_view(L::splat(args.cos_view)),
           sin_view(L::splat(args.sin_view)),
           source_x(L::splat(args.source_x)),
@@ -136,7 +137,8 @@ struct StepBlock {
     // when the current block of generator words runs out.
     bool settle_radii(int k, F radius_before, F radius_f) const {
         const int next = *next_word;
-        if (next > mt_block_words - L::width) return false;
+        const bool in_block = next <= mt_block_words - L::width;
+        if (!in_block && !fixed_threshold) return false;
         D r = L::widen(radius_f);
         D threshold = r_min;
         if (!fixed_threshold) {
@@ -146,7 +148,14 @@ struct StepBlock {
         }
         // A NaN radius fails the comparison, so it is respawned.
         if (L::ge(r, threshold) != L::all) return false;
-        *next_word = next + L::width;
+        if (in_block) {
+            *next_word = next + L::width;
+        } else {
+            // The deviates, unread, run over into the next block: the rest of this one, then
+            // the first few of a fresh one.
+            next_block(*stream);
+            *next_word = L::width - (mt_block_words - next);
+        }
 
         if (expands) {
             const D grown =
@@ -179,6 +188,7 @@ struct StepBlock {
     float* const source_dist;
     const std::uint32_t* const words;
     int* const next_word;
+    DeviateStream* const stream;
     const D cos_view, sin_view, source_x, source_y, source_height, softening_sq;
     const D r_min, drift_rate, respawn_spread, expansion_rate, kepler_k, full_turn;
     const D min_phase;
@@ -210,6 +220,16 @@ void advance_particles_lanes(const StepKernelArgs& a) {
             if (!block.settle_radii(first, radius_before, radius_after))
                 settle_radii_plain(a, first, first + w);
         }
+    }
+    for (; k + w <= end; k += w) {  // the blocks left over from the passes
+        block.turn(k, turned[0]);
+        const typename L::F radius_before = L::load_f(a.radius + k);
+        typename L::F radius_after;
+        if (!block.place(k, radius_before, turned[0], radius_after)) {
+            advance_orbits_plain(a, k, k + w);
+            radius_after = L::load_f(a.radius + k);
+        }
+        if (!block.settle_radii(k, radius_before, radius_after)) settle_radii_plain(a, k, k + w);
     }
     if (k < end) {
         advance_orbits_plain(a, k, end);

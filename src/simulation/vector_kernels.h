@@ -47,6 +47,10 @@ void advance_orbits_plain(const StepKernelArgs& a, int first, int end);
 // The radius part: respawn threshold and respawn (with their deviates), expansion, angular speed.
 void settle_radii_plain(const StepKernelArgs& a, int first, int end);
 
+// Makes the stream's next block of words current, its first word the next one handed out (the
+// vector step has taken the rest of the block without reading them).
+void next_block(DeviateStream& stream);
+
 // The step over particles 1..count, bit-identical to advance_particles.
 void advance_particles_sse2(const StepKernelArgs& a);
 void advance_particles_avx2(const StepKernelArgs& a);
