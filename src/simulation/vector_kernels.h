@@ -1,8 +1,8 @@
 // The boundary between the plain code and the vector kernels of the step and of the generator.
 // Each kernel is built once per instruction set, in a file compiled with that set enabled
-// (step_kernels_<set>.cpp). Only raw arrays and numbers cross this boundary: those files include
-// no header with inline functions, so nothing built for a wider set can be linked in place of the
-// plain code's copy of a shared inline function.
+// (step_kernels_<set>.cpp; frame_drawing_<set>.cpp for the drawing). Only raw arrays and numbers
+// cross this boundary: those files include no header with inline functions, so nothing built for
+// a wider set can be linked in place of the plain code's copy of a shared inline function.
 #pragma once
 
 #include <cstdint>
