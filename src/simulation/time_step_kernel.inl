@@ -49,9 +49,9 @@ struct StepBlock {
           kepler_k(L::splat(args.kepler_k)),
           full_turn(L::splat(args.full_turn)),
           min_phase(L::splat(-max_lane_phase)),
-          // With no spread, (u - 0.5) * r_min * 0 + r_min is r_min itself for every deviate
-          // (the product is a signed zero while r_min is finite): the deviates are still taken,
-          // but need not be read.
+          // With no spread, (u - 0.5) * r_min * 0 + r_min compares like r_min itself for every
+          // deviate (the product is a signed zero while r_min is finite): the deviates are still
+          // taken, but need not be read.
           fixed_threshold(args.respawn_spread == 0.0 && args.r_min - args.r_min == 0.0),
           expands(args.expansion_rate > 0.0) {}
 
@@ -78,7 +78,8 @@ struct StepBlock {
             p = L::wrap(p, full_turn);
             phase_f = L::narrow(p);
         }
-        // Below a full turn now (or NaN, which fails here too); SLEEF is exact enough far beyond.
+        // Below a full turn now. A NaN, or a phase below -2^40 (which only a negative speed can
+        // reach), goes to the plain formulas: SLEEF's accuracy is stated up to 1e14.
         t.in_lanes = L::gt(p, min_phase) == L::all;
         t.phase_f = phase_f;
         L::sincos(p, t.s, t.c);
@@ -132,9 +133,9 @@ struct StepBlock {
     }
 
     // Threshold to angular speed for particles k..k+width-1, whose radii after the drift are
-    // radius_f; false (and nothing taken or stored)
-    // when a particle respawns, which takes a second deviate and so shifts every later one, or
-    // when the current block of generator words runs out.
+    // radius_f; false (and nothing taken or stored) when a particle respawns, which takes a
+    // second deviate and so shifts every later one, or when the deviates to read run past the
+    // generator's current block.
     bool settle_radii(int k, F radius_before, F radius_f) const {
         const int next = *next_word;
         const bool in_block = next <= mt_block_words - L::width;
@@ -200,36 +201,33 @@ struct StepBlock {
 // are independent of one another and overlap, where one call per block would wait for the last.
 template <class L>
 void advance_particles_lanes(const StepKernelArgs& a) {
+    using F = typename L::F;
     constexpr int w = L::width;
     constexpr int blocks = 4;  // per pass: 32 particles with AVX-512
     const StepBlock<L> block(a);
     typename StepBlock<L>::Turned turned[blocks];
+    // The rest of the step for the block from particle `first`, turned already.
+    const auto finish = [&](int first, const typename StepBlock<L>::Turned& t) {
+        const F radius_before = L::load_f(a.radius + first);
+        F radius_after;
+        if (!block.place(first, radius_before, t, radius_after)) {
+            advance_orbits_plain(a, first, first + w);
+            radius_after = L::load_f(a.radius + first);
+        }
+        if (!block.settle_radii(first, radius_before, radius_after))
+            settle_radii_plain(a, first, first + w);
+    };
     const int end = a.count + 1;
     int k = 1;
     for (; k + w * blocks <= end; k += w * blocks) {
         for (int b = 0; b < blocks; ++b)
             block.turn(k + b * w, turned[b]);
-        for (int b = 0; b < blocks; ++b) {
-            const int first = k + b * w;
-            const typename L::F radius_before = L::load_f(a.radius + first);
-            typename L::F radius_after;
-            if (!block.place(first, radius_before, turned[b], radius_after)) {
-                advance_orbits_plain(a, first, first + w);
-                radius_after = L::load_f(a.radius + first);
-            }
-            if (!block.settle_radii(first, radius_before, radius_after))
-                settle_radii_plain(a, first, first + w);
-        }
+        for (int b = 0; b < blocks; ++b)
+            finish(k + b * w, turned[b]);
     }
     for (; k + w <= end; k += w) {  // the blocks left over from the passes
         block.turn(k, turned[0]);
-        const typename L::F radius_before = L::load_f(a.radius + k);
-        typename L::F radius_after;
-        if (!block.place(k, radius_before, turned[0], radius_after)) {
-            advance_orbits_plain(a, k, k + w);
-            radius_after = L::load_f(a.radius + k);
-        }
-        if (!block.settle_radii(k, radius_before, radius_after)) settle_radii_plain(a, k, k + w);
+        finish(k, turned[0]);
     }
     if (k < end) {
         advance_orbits_plain(a, k, end);
