@@ -7,7 +7,7 @@
 namespace discsim {
 
 class DeviateStream {
-public:
+  public:
     // Seeds with the generator's standard initialisation of its 624-word state.
     explicit DeviateStream(std::uint32_t seed = 5489u) : engine_(seed) {}
 
@@ -22,11 +22,14 @@ public:
     // The generator itself, for tests that compare how many words a pass consumed.
     const std::mt19937& engine() const { return engine_; }
 
-private:
+  private:
     std::mt19937 engine_;
 };
 
 // The seed that seed_from_clock derives from a clock reading in seconds.
 std::uint32_t seed_from_seconds(double seconds);
+
+// The seed that seed_from_clock would use now: the clock read once.
+std::uint32_t seed_of_clock();
 
 }  // namespace discsim

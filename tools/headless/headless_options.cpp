@@ -22,7 +22,8 @@ std::optional<float> parse_finite_float(const std::string& text) {
     const char* end = text.data() + text.size();
     // from_chars rounds the decimal text once, to the nearest float.
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
+    if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 
@@ -40,16 +41,31 @@ std::string known_names() {
         if (!names.empty()) names += ", ";
         names += f.name;
     }
+    for (const auto& f : observation_fields()) {
+        names += ", ";
+        names += f.name;
+    }
     return names;
+}
+
+std::string setting_name(const std::string& setting) {
+    return setting.substr(0, setting.find('='));
 }
 
 }  // namespace
 
-std::string apply_parameter_setting(DiscParameters& params, const std::string& setting) {
+std::string apply_parameter_setting(DiscParameters& params, ObservationParameters& observation,
+                                    const std::string& setting) {
     const auto eq = setting.find('=');
     if (eq == std::string::npos) return "--set expects NAME=VALUE, got '" + setting + "'";
     const std::string name = setting.substr(0, eq);
     const std::string value = setting.substr(eq + 1);
+    if (const auto observed = find_observation_field(name)) {
+        const auto v = parse_finite_float(value);
+        if (!v) return "value of " + name + " is not a finite number: '" + value + "'";
+        observation.*(observed->real) = *v;
+        return {};
+    }
     const auto field = find_parameter(name);
     if (!field) return "unknown parameter '" + name + "' (known: " + known_names() + ")";
     if (field->real != nullptr) {
@@ -80,7 +96,12 @@ ParseOutcome parse_headless_options(int argc, const char* const* argv) {
     app.add_option("--steps", steps_text,
                    "steps to run (default 1000; 0 stops right after the population is drawn)");
     app.add_option("--state", options.state_path, "write the particle state as CSV to this file");
-    app.add_option("--frame", options.frame_path, "write the picture as a 1280x768 PNG to this file");
+    app.add_option("--frame", options.frame_path,
+                   "write the picture as a 1280x768 PNG to this file");
+    app.add_option("--observe", options.observe_dir,
+                   "observe the disc and write, after the run, the line profile, delay histogram,\n"
+                   "velocity-delay map and summary (CSV, JSON) and their plots (PNG, by gnuplot)\n"
+                   "into this folder, created if missing; runs the plain step");
     app.add_option("--set", settings,
                    "override a model parameter, NAME=VALUE (repeatable); names: " + known_names())
         ->allow_extra_args(false);
@@ -101,7 +122,8 @@ ParseOutcome parse_headless_options(int argc, const char* const* argv) {
         const auto seed = parse_unsigned(seed_text, std::numeric_limits<std::uint32_t>::max());
         if (!seed) {
             outcome.exit_status = 2;
-            outcome.message = "--seed must be a whole number from 0 to 4294967295, got '" + seed_text + "'";
+            outcome.message =
+                "--seed must be a whole number from 0 to 4294967295, got '" + seed_text + "'";
             return outcome;
         }
         options.seed = static_cast<std::uint32_t>(*seed);
@@ -109,12 +131,22 @@ ParseOutcome parse_headless_options(int argc, const char* const* argv) {
     const auto steps = parse_unsigned(steps_text, std::numeric_limits<std::int64_t>::max());
     if (!steps) {
         outcome.exit_status = 2;
-        outcome.message = "--steps must be a whole number of steps, 0 or more, got '" + steps_text + "'";
+        outcome.message =
+            "--steps must be a whole number of steps, 0 or more, got '" + steps_text + "'";
         return outcome;
     }
     options.steps = *steps;
+    if (app.count("--observe") > 0 && options.observe_dir.empty()) {
+        outcome.exit_status = 2;
+        outcome.message = "--observe needs a folder name";
+        return outcome;
+    }
     for (const auto& s : settings) {
-        const std::string problem = apply_parameter_setting(options.params, s);
+        std::string problem = apply_parameter_setting(options.params, options.observation, s);
+        if (problem.empty() && options.observe_dir.empty() &&
+            find_observation_field(setting_name(s))) {
+            problem = setting_name(s) + " is a parameter of the observer and needs --observe DIR";
+        }
         if (!problem.empty()) {
             outcome.exit_status = 2;
             outcome.message = problem;

@@ -7,7 +7,9 @@
 
 namespace discsim {
 
-OutputFile::~OutputFile() { discard(); }
+OutputFile::~OutputFile() {
+    discard();
+}
 
 void OutputFile::discard() {
     if (file_ != nullptr) {
