@@ -38,8 +38,8 @@ bool write_frame_png(std::FILE* out, const Surface& surface) {
         return false;
     }
     png_init_io(png, out);
-    png_set_IHDR(png, info, surface_width, surface_height, 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, surface_width, surface_height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < surface_height; ++y) {
         surface.copy_row(y, words.data());

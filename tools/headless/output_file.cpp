@@ -7,9 +7,7 @@
 
 namespace discsim {
 
-OutputFile::~OutputFile() {
-    discard();
-}
+OutputFile::~OutputFile() { discard(); }
 
 void OutputFile::discard() {
     if (file_ != nullptr) {

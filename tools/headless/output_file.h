@@ -8,7 +8,7 @@
 namespace discsim {
 
 class OutputFile {
-  public:
+public:
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -26,7 +26,7 @@ class OutputFile {
     const std::string& path() const { return path_; }
     const std::string& error() const { return error_; }
 
-  private:
+private:
     void discard();
     std::string path_;
     std::string temp_path_;

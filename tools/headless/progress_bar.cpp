@@ -14,14 +14,10 @@ constexpr auto redraw_period = std::chrono::milliseconds(200);
 }  // namespace
 
 ProgressBar::ProgressBar(std::uint64_t total)
-    : total_(total),
-      enabled_(total > 0 && ::isatty(STDERR_FILENO) == 1),
-      start_(std::chrono::steady_clock::now()),
-      last_draw_(start_) {}
+    : total_(total), enabled_(total > 0 && ::isatty(STDERR_FILENO) == 1),
+      start_(std::chrono::steady_clock::now()), last_draw_(start_) {}
 
-ProgressBar::~ProgressBar() {
-    finish();
-}
+ProgressBar::~ProgressBar() { finish(); }
 
 void ProgressBar::redraw(std::uint64_t done) {
     const auto now = std::chrono::steady_clock::now();

@@ -7,7 +7,7 @@
 namespace discsim {
 
 class ProgressBar {
-  public:
+public:
     explicit ProgressBar(std::uint64_t total);
     ~ProgressBar();
 
@@ -19,7 +19,7 @@ class ProgressBar {
     // Clears the line, if one was drawn.
     void finish();
 
-  private:
+private:
     void redraw(std::uint64_t done);
     std::uint64_t total_;
     bool enabled_;
