@@ -7,7 +7,7 @@
 namespace discsim {
 
 class DeviateStream {
-  public:
+public:
     // Seeds with the generator's standard initialisation of its 624-word state.
     explicit DeviateStream(std::uint32_t seed = 5489u) : engine_(seed) {}
 
@@ -22,7 +22,7 @@ class DeviateStream {
     // The generator itself, for tests that compare how many words a pass consumed.
     const std::mt19937& engine() const { return engine_; }
 
-  private:
+private:
     std::mt19937 engine_;
 };
 
