@@ -56,8 +56,9 @@ struct Observation {
     std::vector<float> line_profile;  // summed weights per velocity bin, accumulated in float
     std::vector<double> delay_hist;   // particle-steps per delay bin
 
-    // Summed weights per (delay bin, velocity bin): the line profile spread out over delay.
-    // Row d (delay bin), column v (profile bin), at d * histogram_slots + v; double sums.
+    // Summed weights per (delay bin, velocity bin): the line profile spread out over delay, in
+    // double. Cell (d, v) is at v * histogram_slots + d: a velocity's delays lie together, which
+    // keeps the few hundred kilobytes a step touches on few pages.
     std::vector<double> velocity_delay;
 
     double delay_sum = 0.0;            // every particle's delay in every step so far
@@ -68,12 +69,12 @@ struct Observation {
     std::uint64_t delay_missed = 0;    // particle-steps that fell in no delay bin
 
     double& map_cell(int delay_bin, int profile_bin) {
-        return velocity_delay[static_cast<std::size_t>(delay_bin) * histogram_slots +
-                              static_cast<std::size_t>(profile_bin)];
+        return velocity_delay[static_cast<std::size_t>(profile_bin) * histogram_slots +
+                              static_cast<std::size_t>(delay_bin)];
     }
     double map_cell(int delay_bin, int profile_bin) const {
-        return velocity_delay[static_cast<std::size_t>(delay_bin) * histogram_slots +
-                              static_cast<std::size_t>(profile_bin)];
+        return velocity_delay[static_cast<std::size_t>(profile_bin) * histogram_slots +
+                              static_cast<std::size_t>(delay_bin)];
     }
 };
 
