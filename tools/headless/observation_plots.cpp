@@ -93,12 +93,17 @@ std::string delay_hist_part(const Observation& o) {
     s += "set xrange [" + num(lo) + ":" + num(hi + 0.03 * (hi - lo)) + "]\nset yrange [0:*]\n";
     if (o.delay_count > 0 && std::isfinite(o.mean_delay)) {
         s += "set arrow 1 from " + num(o.mean_delay) + ", graph 0 to " + num(o.mean_delay) +
-             ", graph 1 nohead dt 2 lw 1.5 lc rgb \"#b03030\"\n";
+             ", graph 1 nohead front dt 2 lw 1.5 lc rgb \"#b03030\"\n";
         s += "set label 1 \" mean delay " + num(std::round(o.mean_delay * 10.0) / 10.0) + "\" at " +
-             num(o.mean_delay) + ", graph 0.95 left tc rgb \"#b03030\"\n";
+             num(o.mean_delay) + ", graph 0.95 left front tc rgb \"#b03030\"\n";
     }
-    s += "set style fill solid 1.0 noborder\nset boxwidth 1.0 absolute\n";
-    s += "plot \"delay_hist.csv\" skip 1 using ($2+0.5):3 with boxes lc rgb \"#2a7a3a\" notitle\n";
+    // Each row gives a bin's lower edge: boxes centred half a bin on, a little wider than a bin
+    // so that neighbours overlap and leave no seams, under the outline as steps.
+    s += "set format y \"%.0f\"\nset boxwidth 1.1 absolute\n";
+    s += "plot \"delay_hist.csv\" skip 1 using ($2+0.5):3 with boxes fillstyle solid 1.0 noborder "
+         "lc rgb \"#5a9e66\" notitle, \\\n"
+         "     \"\" skip 1 using 2:3 with steps lw 1 lc rgb \"#1d5a2a\" notitle\n";
+    s += "set format y \"% h\"\n";
     s += "unset arrow 1\nunset label 1\n";
     return s;
 }
