@@ -186,6 +186,24 @@ TEST(Observe, WritesEveryFileWithConsistentContents) {
     EXPECT_NEAR(map_total, total, 0.01 * total);
 }
 
+TEST(Observe, DrawsEmptyPlotsForARunTooShortToProfile) {
+    const fs::path dir = scratch("short");
+    for (const char* steps : {"0", "1"}) {
+        const fs::path out = dir / steps;
+        const ToolRun run = run_tool(
+            dir, std::string("--seed 4 --steps ") + steps + " --observe " + shell_quoted(out));
+        ASSERT_EQ(run.status, 0) << run.err;
+        for (const char* name : {"line_profile.png", "delay_hist.png", "velocity_delay.png"}) {
+            EXPECT_GT(png_size(out / name).first, 0u) << steps << " " << name;
+        }
+        const auto summary = nlohmann::json::parse(read_file(out / "summary.json"));
+        EXPECT_TRUE(summary["line_profile_peak"].is_null()) << steps;
+        // The first step's delays count; before it there is no mean.
+        EXPECT_EQ(summary["delay_hist_peak"].is_null(), std::string(steps) == "0");
+        EXPECT_EQ(summary["mean_delay"].is_null(), std::string(steps) == "0");
+    }
+}
+
 TEST(Observe, WithoutGnuplotWritesTheDataAndSaysThePlotsWereSkipped) {
     const fs::path dir = scratch("nognuplot");
     const fs::path out = dir / "obs";

@@ -28,9 +28,9 @@ std::string num(double value) {
 
 // The parameters that shape the pictures, for their titles.
 std::string run_caption(const RunRecord& run) {
-    return num(static_cast<double>(run.steps)) + " steps, " + std::to_string(run.particles) +
-           " particles, view tilt " + num(run.params.view_tilt_deg) + "°, seed " +
-           std::to_string(run.seed);
+    return num(static_cast<double>(run.steps)) + (run.steps == 1 ? " step, " : " steps, ") +
+           std::to_string(run.particles) + " particles, view tilt " +
+           num(run.params.view_tilt_deg) + "°, seed " + std::to_string(run.seed);
 }
 
 std::string weight_label(const Observation& o) {
@@ -55,7 +55,8 @@ std::string line_profile_part(const Observation& o) {
     if (first == 0) {
         s += "set xrange [" + num(-0.5 * o.params.velocity_span) + ":" +
              num(0.5 * o.params.velocity_span) + "]\nset yrange [0:1]\n";
-        s += "set label 1 \"no particle-step reached a profile bin\" at graph 0.5,0.5 center\n";
+        s += "set label 1 \"no particle-step reached a profile bin (the first step is never "
+             "profiled)\" at graph 0.5,0.5 center\n";
         s += "plot NaN notitle\nunset label 1\n";
         return s;
     }
@@ -121,7 +122,8 @@ std::string velocity_delay_part(const Observation& o) {
     if (!extent) {
         s += "set xrange [" + num(-0.5 * o.params.velocity_span) + ":" +
              num(0.5 * o.params.velocity_span) + "]\nset yrange [0:1000]\n";
-        s += "set label 1 \"no particle-step reached the map\" at graph 0.5,0.5 center\n";
+        s += "set label 1 \"no particle-step reached the map (the first step is never mapped)\" at "
+             "graph 0.5,0.5 center\n";
         s += "plot NaN notitle\nunset label 1\n";
         return s;
     }
