@@ -51,6 +51,28 @@ std::string commit(discsim::OutputFile& file, bool written) {
     return file.error().empty() ? "cannot write " + file.path() : file.error();
 }
 
+// Writes and commits every data file and the plot script; an empty string or the problem.
+std::string write_observation(ObserveFiles& f, const discsim::RunRecord& run,
+                              const discsim::Observation& o) {
+    using namespace discsim;
+    std::string problem =
+        commit(f.line_profile, write_line_profile_csv(f.line_profile.stream(), o));
+    if (problem.empty()) {
+        problem = commit(f.delay_hist, write_delay_hist_csv(f.delay_hist.stream(), o));
+    }
+    if (problem.empty()) {
+        problem = commit(f.velocity_delay, write_velocity_delay_csv(f.velocity_delay.stream(), o));
+    }
+    if (problem.empty()) {
+        problem = commit(f.summary, write_summary_json(f.summary.stream(), run, o));
+    }
+    if (problem.empty()) {
+        const std::string script = gnuplot_script(run, o);
+        problem = commit(f.script, std::fputs(script.c_str(), f.script.stream()) >= 0);
+    }
+    return problem;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,23 +116,7 @@ int main(int argc, char** argv) {
         }
         progress.finish();
         const RunRecord run{opt.steps, state->particles.count, seed, state->params};
-        std::string problem;
-        auto& f = observe_files;
-        if (problem.empty())
-            problem = commit(f.line_profile,
-                             write_line_profile_csv(f.line_profile.stream(), observation));
-        if (problem.empty())
-            problem =
-                commit(f.delay_hist, write_delay_hist_csv(f.delay_hist.stream(), observation));
-        if (problem.empty())
-            problem = commit(f.velocity_delay,
-                             write_velocity_delay_csv(f.velocity_delay.stream(), observation));
-        if (problem.empty())
-            problem = commit(f.summary, write_summary_json(f.summary.stream(), run, observation));
-        if (problem.empty()) {
-            const std::string script = gnuplot_script(run, observation);
-            problem = commit(f.script, std::fputs(script.c_str(), f.script.stream()) >= 0);
-        }
+        const std::string problem = write_observation(observe_files, run, observation);
         if (!problem.empty()) return fail(problem);
     } else {
         for (std::uint64_t step = 1; step <= opt.steps; ++step) {
