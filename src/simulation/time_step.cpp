@@ -101,8 +101,6 @@ void advance(ParticleSet& p, const DiscParameters& params, const StepConstants& 
         const double dz = height - source_height;
         p.source_dist[k] =
             static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz + softening_sq));
-<<<<<<< HEAD
-=======
 
         if constexpr (observe) {
             Observation& o = *obs;
@@ -127,7 +125,6 @@ void advance(ParticleSet& p, const DiscParameters& params, const StepConstants& 
                 ++delay_missed;
             }
         }
->>>>>>> observe
 
         // Inward drift with the angular speed the phase advance used.
         p.radius[k] = static_cast<float>(radius - static_cast<double>(speed) * radius * drift_rate);

@@ -159,13 +159,21 @@ TEST(DelayBin, FillsOnlyBinsOneTo999) {
     };
     // bin = floor(delay - source_depth) + 1
     const Case cases[] = {
-        {0.0f, 0.0f, 1},       {0.999f, 0.0f, 1},      {1.0f, 0.0f, 2},
-        {159.5f, 0.0f, 160},   {-0.5f, 0.0f, no_bin},  // floor gives -1, bin 0; truncation would
-                                                       // wrongly give bin 1
-        {-1.0f, 0.0f, no_bin}, {998.9f, 0.0f, 999},    {999.0f, 0.0f, no_bin},  // bin 1000
-        {10.5f, 10.0f, 1},  // measured from the source's depth
-        {9.5f, 10.0f, no_bin}, {3.0e9f, 0.0f, no_bin}, {-3.0e9f, 0.0f, no_bin},
-        {nan_f, 0.0f, no_bin}, {-inf_f, 0.0f, no_bin},
+        {0.0f, 0.0f, 1},
+        {0.999f, 0.0f, 1},
+        {1.0f, 0.0f, 2},
+        {159.5f, 0.0f, 160},
+        {-0.5f, 0.0f, no_bin},  // floor gives -1, bin 0; truncation would
+                                // wrongly give bin 1
+        {-1.0f, 0.0f, no_bin},
+        {998.9f, 0.0f, 999},
+        {999.0f, 0.0f, no_bin},  // bin 1000
+        {10.5f, 10.0f, 1},       // measured from the source's depth
+        {9.5f, 10.0f, no_bin},
+        {3.0e9f, 0.0f, no_bin},
+        {-3.0e9f, 0.0f, no_bin},
+        {nan_f, 0.0f, no_bin},
+        {-inf_f, 0.0f, no_bin},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(fillable_delay_bin(c.delay, c.source_depth), c.expected)

@@ -98,15 +98,12 @@ ParseOutcome parse_headless_options(int argc, const char* const* argv) {
     app.add_option("--state", options.state_path, "write the particle state as CSV to this file");
     app.add_option("--frame", options.frame_path,
                    "write the picture as a 1280x768 PNG to this file");
-<<<<<<< HEAD
-=======
     app.add_option("--observe", options.observe_dir,
                    "observe the disc and write, after the run, the line profile, delay histogram,\n"
                    "velocity-delay map and summary (CSV, JSON) and their plots (PNG, drawn by\n"
                    "gnuplot) into this folder, created if missing; observed runs use the plain\n"
                    "step, which is slower")
         ->type_name("DIR");
->>>>>>> observe
     app.add_option("--set", settings,
                    "override a model parameter, NAME=VALUE (repeatable); names: " + known_names())
         ->allow_extra_args(false);
