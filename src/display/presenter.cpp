@@ -111,6 +111,13 @@ bool open_sdl_window(const WindowRequest& request, const Surface& surface, Windo
     const StderrSilenced quiet;
     // Interrupts keep their default meaning; SDL would otherwise turn them into quit events.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Showing the surface is a copy into the texture and one into the window's own framebuffer,
+    // all on this thread. A GL renderer would add driver threads of its own, and without a GPU
+    // (a software GL, as under Xvfb) they took about three quarters of a core from the step loop,
+    // against about a tenth for these copies. The environment (SDL_RENDER_DRIVER,
+    // SDL_FRAMEBUFFER_ACCELERATION) still overrides both.
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
     if (invisible_driver_by_default()) {
         close_sdl(w);
