@@ -190,6 +190,14 @@ void TerminalKeys::start(int fd) {
     termios settings{};
     is_terminal_ = isatty(fd) == 1 && tcgetattr(fd, &settings) == 0;
     if (!is_terminal_) return;
+    // A background job may neither change nor read its terminal (it would be stopped), and the
+    // terminal's keys belong to the foreground job: it reads no keys at all.
+    const pid_t foreground = tcgetpgrp(fd);
+    if (foreground != -1 && foreground != getpgrp()) {
+        is_terminal_ = false;
+        at_end_ = true;
+        return;
+    }
 
     saved_fd = fd;
     saved_settings = settings;

@@ -29,7 +29,7 @@ class TerminalKeys {
     // Starts reading fd. For a terminal, its settings are saved first and given back by restore()
     // and on SIGINT, SIGTERM, SIGHUP and SIGQUIT, each of which then ends the process as it would
     // have by default (a signal that was ignored or already handled is left alone). Only one
-    // terminal is read at a time.
+    // terminal is read at a time. A background job's terminal is left alone and gives no keys.
     void start(int fd);
 
     // The oldest key not yet taken, or the empty key when none is waiting. Never waits and never

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -233,6 +234,39 @@ TEST(TerminalKeys, AnIgnoredSignalStaysIgnored) {
     const int status = status_of_child_signalled(pty.terminal, SIGINT, true);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 42);
+    EXPECT_TRUE(same_settings(pty.now(), pty.before));
+}
+
+TEST(TerminalKeys, ABackgroundJobLeavesItsTerminalAloneAndIsNotStopped) {
+    PseudoTerminal pty;
+    const pid_t leader = fork();
+    if (leader == 0) {
+        // A session with the pseudo-terminal as its controlling terminal, and in it a job that
+        // is not in the foreground.
+        setsid();
+        if (ioctl(pty.terminal, TIOCSCTTY, 0) != 0) _exit(10);
+        const pid_t job = fork();
+        if (job == 0) {
+            setpgid(0, 0);
+            TerminalKeys keys;
+            keys.start(pty.terminal);
+            const bool no_keys = keys.poll().empty() && !keys.is_terminal();
+            _exit(no_keys ? 0 : 11);
+        }
+        int status = 0;
+        waitpid(job, &status, WUNTRACED);
+        if (WIFSTOPPED(status)) {
+            kill(job, SIGKILL);
+            waitpid(job, &status, 0);
+            _exit(12);
+        }
+        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 13);
+    }
+    write_all(pty.controller, "\x1b");  // waiting to be read: a background job must not take it
+    int status = 0;
+    waitpid(leader, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: no controlling terminal, 11: read keys, 12: stopped";
     EXPECT_TRUE(same_settings(pty.now(), pty.before));
 }
 
