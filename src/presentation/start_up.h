@@ -7,6 +7,7 @@
 #include "display/surface.h"
 #include "simulation/deviate_stream.h"
 #include "simulation/disc_parameters.h"
+#include "simulation/observation.h"
 #include "simulation/particle_set.h"
 #include "simulation/time_step.h"
 
@@ -22,9 +23,9 @@ struct DiscState {
 
 // Runs start-up after the window: the zeroed particle arrays, the parameters and their derived
 // values, the seed (from the clock when none is given), the centre marker, then the population,
-// which is the first 40,000 deviates after the seed.
-void start_disc(DiscState& state, Surface& surface, const DiscParameters& params,
-                std::optional<std::uint32_t> seed);
+// which is the first 40,000 deviates after the seed. Returns the seed used.
+std::uint32_t start_disc(DiscState& state, Surface& surface, const DiscParameters& params,
+                         std::optional<std::uint32_t> seed);
 
 // One step without the key poll: advance every particle, then draw the frame, each with the
 // widest vector path the processor runs (the same results as run_step_plain, bit for bit).
@@ -32,5 +33,8 @@ void run_step(DiscState& state, Surface& surface);
 
 // The same step on the plain scalar path, the definition of the results.
 void run_step_plain(DiscState& state, Surface& surface);
+
+// One step with the observer: the plain step with observation, then the frame.
+void run_step(DiscState& state, Surface& surface, Observation& observation);
 
 }  // namespace discsim

@@ -10,9 +10,13 @@ std::uint32_t seed_from_seconds(double seconds) {
     return static_cast<std::uint32_t>(static_cast<std::uint64_t>(whole) & 0xFFFFFFFFu);
 }
 
-void DeviateStream::seed_from_clock() {
+std::uint32_t seed_of_clock() {
     const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
-    seed(seed_from_seconds(std::chrono::duration<double>(since_epoch).count()));
+    return seed_from_seconds(std::chrono::duration<double>(since_epoch).count());
+}
+
+void DeviateStream::seed_from_clock() {
+    seed(seed_of_clock());
 }
 
 }  // namespace discsim

@@ -39,4 +39,7 @@ class DeviateStream {
 // The seed that seed_from_clock derives from a clock reading in seconds.
 std::uint32_t seed_from_seconds(double seconds);
 
+// The seed that seed_from_clock would use now: the clock read once.
+std::uint32_t seed_of_clock();
+
 }  // namespace discsim

@@ -3,6 +3,7 @@
 
 #include "simulation/deviate_stream.h"
 #include "simulation/disc_parameters.h"
+#include "simulation/observation.h"
 #include "simulation/particle_set.h"
 
 namespace discsim {
@@ -22,6 +23,16 @@ StepConstants derive_step_constants(const DiscParameters& params);
 // deviate per particle, two for a respawned one. Allocates nothing.
 void advance_particles(ParticleSet& particles, const DiscParameters& params,
                        const StepConstants& constants, DeviateStream& stream);
+
+// The same step with the observer: after each particle's screen position its depth, its
+// line-of-sight velocity (taking four deviates first, before the threshold deviate) and, after
+// source_dist, its weight into the line profile and the velocity-delay map (not in the first
+// observed step) and its delay into the delay histogram and sums. The particles end exactly as
+// the plain step leaves them given the same threshold and respawn deviates. Allocates nothing.
+// The observation must be sized for the same particle count.
+void advance_particles(ParticleSet& particles, const DiscParameters& params,
+                       const StepConstants& constants, DeviateStream& stream,
+                       Observation& observation);
 
 // Brings a phase at or past a full turn back into [0, full turn); smaller phases pass unchanged.
 inline float wrap_phase(float phase);

@@ -145,8 +145,8 @@ TEST_F(HeadlessTool, BenchComparesThePlainAndTheFastStep) {
                              "fast / plain:", "identical:     yes"}) {
         EXPECT_NE(r.out.find(line), std::string::npos) << line << " in\n" << r.out;
     }
-    for (const char* args :
-         {"--bench --steps 5", "--bench --frame f.png", "--bench --state s.csv"}) {
+    for (const char* args : {"--bench --steps 5", "--bench --frame f.png", "--bench --state s.csv",
+                             "--bench --observe obs"}) {
         const Outcome bad = run(args);
         EXPECT_EQ(bad.status, 2) << args;
         EXPECT_NE(bad.err.find("--bench"), std::string::npos) << args << ": " << bad.err;

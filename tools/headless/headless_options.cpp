@@ -41,16 +41,31 @@ std::string known_names() {
         if (!names.empty()) names += ", ";
         names += f.name;
     }
+    for (const auto& f : observation_fields()) {
+        names += ", ";
+        names += f.name;
+    }
     return names;
+}
+
+std::string setting_name(const std::string& setting) {
+    return setting.substr(0, setting.find('='));
 }
 
 }  // namespace
 
-std::string apply_parameter_setting(DiscParameters& params, const std::string& setting) {
+std::string apply_parameter_setting(DiscParameters& params, ObservationParameters& observation,
+                                    const std::string& setting) {
     const auto eq = setting.find('=');
     if (eq == std::string::npos) return "--set expects NAME=VALUE, got '" + setting + "'";
     const std::string name = setting.substr(0, eq);
     const std::string value = setting.substr(eq + 1);
+    if (const auto observed = find_observation_field(name)) {
+        const auto v = parse_finite_float(value);
+        if (!v) return "value of " + name + " is not a finite number: '" + value + "'";
+        observation.*(observed->real) = *v;
+        return {};
+    }
     const auto field = find_parameter(name);
     if (!field) return "unknown parameter '" + name + "' (known: " + known_names() + ")";
     if (field->real != nullptr) {
@@ -83,6 +98,12 @@ ParseOutcome parse_headless_options(int argc, const char* const* argv) {
     app.add_option("--state", options.state_path, "write the particle state as CSV to this file");
     app.add_option("--frame", options.frame_path,
                    "write the picture as a 1280x768 PNG to this file");
+    app.add_option("--observe", options.observe_dir,
+                   "observe the disc and write, after the run, the line profile, delay histogram,\n"
+                   "velocity-delay map and summary (CSV, JSON) and their plots (PNG, drawn by\n"
+                   "gnuplot) into this folder, created if missing; observed runs use the plain\n"
+                   "step, which is slower")
+        ->type_name("DIR");
     app.add_option("--set", settings,
                    "override a model parameter, NAME=VALUE (repeatable); names: " + known_names())
         ->allow_extra_args(false);
@@ -92,7 +113,8 @@ ParseOutcome parse_headless_options(int argc, const char* const* argv) {
                  "results were identical (takes --seed and --set)")
         ->excludes("--steps")
         ->excludes("--state")
-        ->excludes("--frame");
+        ->excludes("--frame")
+        ->excludes("--observe");
 
     ParseOutcome outcome;
     try {
@@ -124,8 +146,17 @@ ParseOutcome parse_headless_options(int argc, const char* const* argv) {
         return outcome;
     }
     options.steps = *steps;
+    if (app.count("--observe") > 0 && options.observe_dir.empty()) {
+        outcome.exit_status = 2;
+        outcome.message = "--observe needs a folder name";
+        return outcome;
+    }
     for (const auto& s : settings) {
-        const std::string problem = apply_parameter_setting(options.params, s);
+        std::string problem = apply_parameter_setting(options.params, options.observation, s);
+        if (problem.empty() && options.observe_dir.empty() &&
+            find_observation_field(setting_name(s))) {
+            problem = setting_name(s) + " is a parameter of the observer and needs --observe DIR";
+        }
         if (!problem.empty()) {
             outcome.exit_status = 2;
             outcome.message = problem;

@@ -46,11 +46,7 @@ double median(std::vector<double> v) {
 StepComparison compare_steps(const DiscParameters& params, std::optional<std::uint32_t> seed,
                              double seconds) {
     // One clock reading seeds both runs alike.
-    const std::uint32_t common_seed =
-        seed ? *seed
-             : seed_from_seconds(std::chrono::duration<double>(
-                                     std::chrono::system_clock::now().time_since_epoch())
-                                     .count());
+    const std::uint32_t common_seed = seed ? *seed : seed_of_clock();
     auto plain_surface = std::make_unique<Surface>();
     auto fast_surface = std::make_unique<Surface>();
     auto plain = std::make_unique<DiscState>();
