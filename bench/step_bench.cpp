@@ -120,8 +120,8 @@ void BM_draw_frame(benchmark::State& bs, InstructionSet set) {
 }
 
 // Advance and draw, the particles moving as they do in a run: the step of discsim-headless.
-// (The window program's step adds one key poll; its benchmark with the display presenting
-// belongs beside this one.)
+// (The window program's step adds one key poll: presenting_step_bench.cpp times it, unseen and
+// with the display presenting.)
 void BM_full_step(benchmark::State& bs, InstructionSet set) {
     Disc d(static_cast<int>(bs.range(0)), set);
     for (auto _ : bs) {
