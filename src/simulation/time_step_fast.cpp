@@ -2,69 +2,38 @@
 
 #include <cmath>
 
-#include "simulation/population.h"
+#include "simulation/particle_step.h"
 #include "simulation/vector_kernels.h"
 
 namespace discsim {
 
 static_assert(Mt19937Block::block_size == mt_block_words);
 
-// The two halves of advance_particles' loop body, formula for formula; the bit-identity tests
-// run them (through the kernels' fallbacks and tails) against advance_particles itself.
+namespace {
+
+StepValues step_values(const StepKernelArgs& a) {
+    return StepValues{a.cos_view,       a.sin_view,       a.source_x,
+                      a.source_y,       a.source_height,  a.softening_sq,
+                      a.r_min,          a.r_max,          a.drift_rate,
+                      a.respawn_spread, a.expansion_rate, static_cast<float>(a.kepler_k)};
+}
+
+}  // namespace
+
+// The two halves of advance_particles' loop body, with its very formulas.
 void advance_orbits_plain(const StepKernelArgs& a, int first, int end) {
+    const StepValues v = step_values(a);
     for (int k = first; k < end; ++k) {
-        const float speed = a.angular_speed[k];
-        a.phase[k] = wrap_phase(static_cast<float>(static_cast<double>(a.phase[k]) + speed));
-
-        const double phase = a.phase[k];
-        const double s = std::sin(phase);
-        const double co = std::cos(phase);
-        const double radius = a.radius[k];
-
-        a.height[k] = static_cast<float>(s * radius * a.sin_incl[k]);
-        a.orbit_x[k] = static_cast<float>(co * radius);
-        a.orbit_y[k] = static_cast<float>(s * radius * a.cos_incl[k]);
-
-        const double orbit_x = a.orbit_x[k];
-        const double orbit_y = a.orbit_y[k];
-        const double cos_node = a.cos_node[k];
-        const double sin_node = a.sin_node[k];
-        a.sky_x[k] = static_cast<float>(cos_node * orbit_x - sin_node * orbit_y);
-        a.sky_y[k] = static_cast<float>(sin_node * orbit_x + cos_node * orbit_y);
-
-        const double sky_x = a.sky_x[k];
-        const double sky_y = a.sky_y[k];
-        const double height = a.height[k];
-        a.screen_x[k] = a.sky_x[k];
-        a.screen_y[k] = static_cast<float>(a.cos_view * sky_y + a.sin_view * height);
-
-        const double dx = sky_x - a.source_x;
-        const double dy = sky_y - a.source_y;
-        const double dz = height - a.source_height;
-        a.source_dist[k] =
-            static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz + a.softening_sq));
-
-        a.radius[k] =
-            static_cast<float>(radius - static_cast<double>(speed) * radius * a.drift_rate);
+        const float speed = move_along_orbit(a, k, v);
+        measure_source_distance(a, k, v);
+        drift_inward(a, k, speed, v);
     }
 }
 
 void settle_radii_plain(const StepKernelArgs& a, int first, int end) {
-    DeviateStream& stream = *a.stream;
-    const auto kepler_k = static_cast<float>(a.kepler_k);
-    for (int k = first; k < end; ++k) {
-        const double u = stream.next_deviate();
-        const double threshold = (u - 0.5) * a.r_min * a.respawn_spread + a.r_min;
-        if (!(static_cast<double>(a.radius[k]) >= threshold)) {
-            const double u2 = stream.next_deviate();
-            a.radius[k] = static_cast<float>((u2 - 0.5) * a.r_max * a.respawn_spread + a.r_max);
-        }
-        if (a.expansion_rate > 0.0) {
-            const double r = a.radius[k];
-            a.radius[k] = static_cast<float>((a.expansion_rate * r / 1000.0 + 1.0) * r);
-        }
-        a.angular_speed[k] = kepler_angular_speed(kepler_k, a.radius[k]);
-    }
+    const StepValues v = step_values(a);
+    for (int k = first; k < end; ++k)
+        settle_radius(a, k, v, *a.stream);
 }
 
 void next_block(DeviateStream& stream) {
