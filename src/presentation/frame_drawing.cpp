@@ -29,17 +29,8 @@ void draw_frame(Surface& surface, ParticleSet& p, const DiscParameters& params,
                 const StepConstants& c) {
     const std::int32_t cx = params.centre_x;
     const std::int32_t cy = params.centre_y;
-    for (int i = 1; i <= p.count; ++i) {
-        // The erase maps exactly the floats the previous plot mapped, so it hits that pixel.
-        const WindowPoint old = map_to_window(p.prev_screen_x[i], p.prev_screen_y[i], cx, cy);
-        plot_pixel(surface, old.x, old.y, erase_colour);
-        const WindowPoint now = map_to_window(p.screen_x[i], p.screen_y[i], cx, cy);
-        plot_pixel(surface, now.x, now.y, particle_colour);
-        if (p.source_dist[i] < highlight_radius)
-            plot_pixel(surface, now.x, now.y, highlight_colour);
-        p.prev_screen_x[i] = p.screen_x[i];
-        p.prev_screen_y[i] = p.screen_y[i];
-    }
+    for (int i = 1; i <= p.count; ++i)
+        draw_particle(surface, p, i, cx, cy);
     draw_source_marker(surface, params, c);
     draw_centre_marker(surface, params);
 }

@@ -31,6 +31,23 @@ inline WindowPoint map_to_window(float sx, float sy, std::int32_t centre_x, std:
                        static_cast<float>(768.0 - static_cast<double>(sy) - centre_y)};
 }
 
+// Particle i's turn of the particle pass: erase its previous pixel, plot its new one red, white
+// as well when it is strictly within the highlight radius, and remember where it was drawn. The
+// erase maps exactly the floats the previous plot mapped, so it hits that pixel. Works on any
+// record of the per-particle arrays (ParticleSet's vectors or raw pointers).
+template <class Arrays>
+inline void draw_particle(Surface& surface, Arrays& p, int i, std::int32_t centre_x,
+                          std::int32_t centre_y) {
+    const WindowPoint old =
+        map_to_window(p.prev_screen_x[i], p.prev_screen_y[i], centre_x, centre_y);
+    plot_pixel(surface, old.x, old.y, erase_colour);
+    const WindowPoint now = map_to_window(p.screen_x[i], p.screen_y[i], centre_x, centre_y);
+    plot_pixel(surface, now.x, now.y, particle_colour);
+    if (p.source_dist[i] < highlight_radius) plot_pixel(surface, now.x, now.y, highlight_colour);
+    p.prev_screen_x[i] = p.screen_x[i];
+    p.prev_screen_y[i] = p.screen_y[i];
+}
+
 // The 2 x 2 white marker with its top-left pixel at (centre_x, 768 - centre_y).
 void draw_centre_marker(Surface& surface, const DiscParameters& params);
 

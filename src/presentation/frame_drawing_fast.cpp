@@ -5,21 +5,14 @@
 
 namespace discsim {
 
-// draw_frame's particle pass for particles first..end-1, with its own mapping and plot_pixel.
+// draw_frame's particle pass for particles first..end-1, particle by particle as draw_frame does
+// it.
 void draw_particles_plain(const DrawKernelArgs& a, int first, int end) {
     Surface& surface = *a.surface;
     const auto cx = static_cast<std::int32_t>(a.centre_x);
     const auto cy = static_cast<std::int32_t>(a.centre_y);
-    for (int i = first; i < end; ++i) {
-        const WindowPoint old = map_to_window(a.prev_screen_x[i], a.prev_screen_y[i], cx, cy);
-        plot_pixel(surface, old.x, old.y, erase_colour);
-        const WindowPoint now = map_to_window(a.screen_x[i], a.screen_y[i], cx, cy);
-        plot_pixel(surface, now.x, now.y, particle_colour);
-        if (a.source_dist[i] < highlight_radius)
-            plot_pixel(surface, now.x, now.y, highlight_colour);
-        a.prev_screen_x[i] = a.screen_x[i];
-        a.prev_screen_y[i] = a.screen_y[i];
-    }
+    for (int i = first; i < end; ++i)
+        draw_particle(surface, a, i, cx, cy);
 }
 
 #if defined(DISCSIM_X86_KERNELS)

@@ -37,4 +37,9 @@ void run_step_plain(DiscState& state, Surface& surface);
 // One step with the observer: the plain step with observation, then the frame.
 void run_step(DiscState& state, Surface& surface, Observation& observation);
 
+// True when two runs are the same to the last bit: every particle array, the random stream's
+// position and every pixel. What the fast path is checked against the plain one with.
+bool same_run(const DiscState& a, const Surface& surface_a, const DiscState& b,
+              const Surface& surface_b);
+
 }  // namespace discsim

@@ -15,26 +15,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool same_floats(const std::vector<float>& a, const std::vector<float>& b) {
-    return std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
-}
-
-bool same_run(const DiscState& a, const Surface& sa, const DiscState& b, const Surface& sb) {
-    const ParticleSet& p = a.particles;
-    const ParticleSet& q = b.particles;
-    const std::size_t words = static_cast<std::size_t>(surface_width) * surface_height;
-    return same_floats(p.radius, q.radius) && same_floats(p.phase, q.phase) &&
-           same_floats(p.angular_speed, q.angular_speed) && same_floats(p.height, q.height) &&
-           same_floats(p.orbit_x, q.orbit_x) && same_floats(p.orbit_y, q.orbit_y) &&
-           same_floats(p.sky_x, q.sky_x) && same_floats(p.sky_y, q.sky_y) &&
-           same_floats(p.screen_x, q.screen_x) && same_floats(p.screen_y, q.screen_y) &&
-           same_floats(p.source_dist, q.source_dist) &&
-           same_floats(p.prev_screen_x, q.prev_screen_x) &&
-           same_floats(p.prev_screen_y, q.prev_screen_y) &&
-           a.stream.engine() == b.stream.engine() &&
-           std::memcmp(sa.data(), sb.data(), words * sizeof(std::uint32_t)) == 0;
-}
-
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     const std::size_t n = v.size();
