@@ -12,9 +12,8 @@ namespace discsim {
 
 namespace {
 
-// The code of the key that ends an escape sequence "ESC O x" (sent by keypads in application
-// mode and by F1..F4).
-unsigned char ss3_code(unsigned char final) {
+// The cursor keys, Home and End, whose final byte is the same in the "ESC O x" and "ESC [ x" forms.
+unsigned char cursor_code(unsigned char final) {
     switch (final) {
         case 'A':
             return key_code::up;
@@ -28,17 +27,17 @@ unsigned char ss3_code(unsigned char final) {
             return key_code::home;
         case 'F':
             return key_code::end;
-        case 'P':
-            return key_code::f1;
-        case 'Q':
-            return key_code::f1 + 1;
-        case 'R':
-            return key_code::f1 + 2;
-        case 'S':
-            return key_code::f1 + 3;
         default:
             return key_code::unknown;
     }
+}
+
+// The code of the key that ends an escape sequence "ESC O x" (sent by keypads in application
+// mode and by F1..F4 as P..S).
+unsigned char ss3_code(unsigned char final) {
+    if (final >= 'P' && final <= 'S')
+        return static_cast<unsigned char>(key_code::f1 + (final - 'P'));
+    return cursor_code(final);
 }
 
 // The code of "ESC [ n ~", the form of editing keys and of F1..F12 in xterm-like terminals.
@@ -72,24 +71,8 @@ unsigned char tilde_code(int n) {
 
 // The code of "ESC [ params final" for a final byte other than '~'; modifiers are ignored.
 unsigned char csi_code(unsigned char final) {
-    switch (final) {
-        case 'A':
-            return key_code::up;
-        case 'B':
-            return key_code::down;
-        case 'C':
-            return key_code::right;
-        case 'D':
-            return key_code::left;
-        case 'H':
-            return key_code::home;
-        case 'F':
-            return key_code::end;
-        case 'Z':
-            return key_code::shift_tab;
-        default:
-            return key_code::unknown;
-    }
+    if (final == 'Z') return key_code::shift_tab;
+    return cursor_code(final);
 }
 
 // What a signal handler needs to give the terminal back: written before `saved_valid` is set.
