@@ -1,7 +1,6 @@
 // The frame drawing's vector kernel for SSE2, built with the baseline flags (every x86-64 has it).
 // Includes nothing with inline functions besides the intrinsics (see simulation/vector_kernels.h).
-#include <immintrin.h>
-#include <sleef.h>
+#include "simulation/vector_intrinsics.h"
 
 #include <cstdint>
 

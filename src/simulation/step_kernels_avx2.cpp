@@ -1,7 +1,6 @@
 // The step's and the generator's vector kernels for AVX2, built with -mavx2 -mfma.
 // Includes nothing with inline functions besides the intrinsics (see vector_kernels.h).
-#include <immintrin.h>
-#include <sleef.h>
+#include "simulation/vector_intrinsics.h"
 
 #include <cstdint>
 

@@ -1,13 +1,6 @@
 // The step's and the generator's vector kernels for AVX512, built with -mavx512f.
 // Includes nothing with inline functions besides the intrinsics (see vector_kernels.h).
-// GCC 12 warns inside its own avx512fintrin.h about the self-initialised "undefined" vectors
-// of some intrinsics (a false positive fixed in GCC 13): they concern the header, not this code.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
-#include <sleef.h>
+#include "simulation/vector_intrinsics.h"
 
 #include <cstdint>
 

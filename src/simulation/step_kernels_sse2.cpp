@@ -1,8 +1,7 @@
 // The step's and the generator's vector kernels for SSE2, built with the baseline flags (every
 // x86-64 has it). Includes nothing with inline functions besides the intrinsics (see
 // vector_kernels.h).
-#include <immintrin.h>
-#include <sleef.h>
+#include "simulation/vector_intrinsics.h"
 
 #include <cstdint>
 
