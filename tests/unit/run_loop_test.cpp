@@ -4,9 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <thread>
 #include <vector>
 
@@ -14,25 +12,7 @@
 #include "display/terminal_keys.h"
 #include "display/window.h"
 #include "key_printing.h"
-
-// Every allocation of this test program passes here, so that a test can count those made on its
-// own thread while the loop runs.
-namespace {
-thread_local long allocations_on_this_thread = 0;
-}
-
-// Kept out of line: inlined into a caller, GCC takes the free() for a mismatch with the new.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    ++allocations_on_this_thread;
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+#include "unit/allocation_counter.h"
 
 namespace discsim {
 namespace {
@@ -120,9 +100,9 @@ TEST(RunLoop, AllocatesNothingWhileItRuns) {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
     });
-    long before = allocations_on_this_thread;
+    long before = testing::allocation_count_on_this_thread();
     EXPECT_EQ(run_steps(*run.state, *run.surface, steps, [&] { return queue.pop(); }), steps);
-    EXPECT_EQ(allocations_on_this_thread - before, 0);
+    EXPECT_EQ(testing::allocation_count_on_this_thread() - before, 0);
     done = true;
     typist.join();
 
@@ -131,16 +111,16 @@ TEST(RunLoop, AllocatesNothingWhileItRuns) {
     ASSERT_EQ(write(fds[1], "abc q\xff", 6), 6);  // no escape byte among them
     TerminalKeys terminal;
     terminal.start(fds[0]);
-    before = allocations_on_this_thread;
+    before = testing::allocation_count_on_this_thread();
     EXPECT_EQ(run_steps(*run.state, *run.surface, steps, [&] { return terminal.poll(); }), steps);
-    EXPECT_EQ(allocations_on_this_thread - before, 0);
+    EXPECT_EQ(testing::allocation_count_on_this_thread() - before, 0);
     close(fds[0]);
     close(fds[1]);
 
     poll_key();  // creates the facility's state, as open_window does at start-up
-    before = allocations_on_this_thread;
+    before = testing::allocation_count_on_this_thread();
     EXPECT_EQ(run_steps(*run.state, *run.surface, steps, [] { return poll_key(); }), steps);
-    EXPECT_EQ(allocations_on_this_thread - before, 0);
+    EXPECT_EQ(testing::allocation_count_on_this_thread() - before, 0);
 }
 
 }  // namespace
