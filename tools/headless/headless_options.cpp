@@ -48,6 +48,14 @@ std::string known_names() {
     return names;
 }
 
+// Sets one single-precision field from its text; an empty string or the problem.
+std::string set_finite_float(float& field, const std::string& name, const std::string& value) {
+    const auto v = parse_finite_float(value);
+    if (!v) return "value of " + name + " is not a finite number: '" + value + "'";
+    field = *v;
+    return {};
+}
+
 std::string setting_name(const std::string& setting) {
     return setting.substr(0, setting.find('='));
 }
@@ -61,22 +69,14 @@ std::string apply_parameter_setting(DiscParameters& params, ObservationParameter
     const std::string name = setting.substr(0, eq);
     const std::string value = setting.substr(eq + 1);
     if (const auto observed = find_observation_field(name)) {
-        const auto v = parse_finite_float(value);
-        if (!v) return "value of " + name + " is not a finite number: '" + value + "'";
-        observation.*(observed->real) = *v;
-        return {};
+        return set_finite_float(observation.*(observed->real), name, value);
     }
     const auto field = find_parameter(name);
     if (!field) return "unknown parameter '" + name + "' (known: " + known_names() + ")";
-    if (field->real != nullptr) {
-        const auto v = parse_finite_float(value);
-        if (!v) return "value of " + name + " is not a finite number: '" + value + "'";
-        params.*(field->real) = *v;
-    } else {
-        const auto v = parse_int32(value);
-        if (!v) return "value of " + name + " is not a whole number: '" + value + "'";
-        params.*(field->integer) = *v;
-    }
+    if (field->real != nullptr) return set_finite_float(params.*(field->real), name, value);
+    const auto v = parse_int32(value);
+    if (!v) return "value of " + name + " is not a whole number: '" + value + "'";
+    params.*(field->integer) = *v;
     return {};
 }
 
